@@ -1,0 +1,162 @@
+// Engine benchmarks, single thread. The transform and the whole star are set
+// against one FFTW single-precision 2-D transform of the same size, measured in
+// the same run:
+//   build/bench/engine_bench --benchmark_repetitions=3
+#include "engine/fft.h"
+#include "engine/psf.h"
+#include "engine/pupil.h"
+#include "engine/turbulence.h"
+#include "imagewin/pictures.h"
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+void fillRandom(qm::SimState& s, int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y) {
+            s.SpecRe.at(x, y) = d(rng);
+            s.SpecIm.at(x, y) = d(rng);
+        }
+}
+
+void BM_Fft2D(benchmark::State& state)
+{
+    auto s = std::make_unique<qm::SimState>();
+    const int n = int(state.range(0));
+    s->FftSize = std::uint16_t(n);
+    qm::BuildBitRevTable(*s);
+    fillRandom(*s, n, 1);
+    for (auto _ : state) {
+        // Transforming the previous output keeps the data dense; the values grow
+        // but stay finite over the benchmark's iterations only if rescaled.
+        qm::Fft2D(*s);
+        benchmark::DoNotOptimize(s->SpecRe.data());
+        state.PauseTiming();
+        fillRandom(*s, n, 1);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Fft2D)->Arg(512)->Arg(256)->Arg(128)->Unit(benchmark::kMicrosecond);
+
+void BM_FftwReference(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    auto* data = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * n * n));
+    fftwf_plan plan = fftwf_plan_dft_2d(n, n, data, data, FFTW_FORWARD, FFTW_MEASURE);
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    auto refill = [&] {
+        for (int i = 0; i < n * n; ++i) {
+            data[i][0] = d(rng);
+            data[i][1] = d(rng);
+        }
+    };
+    refill();
+    for (auto _ : state) {
+        fftwf_execute(plan);
+        benchmark::DoNotOptimize(data);
+        state.PauseTiming();
+        refill();
+        state.ResumeTiming();
+    }
+    fftwf_destroy_plan(plan);
+    fftwf_free(data);
+}
+BENCHMARK(BM_FftwReference)->Arg(512)->Unit(benchmark::kMicrosecond);
+
+std::unique_ptr<qm::SimState> starState(bool maxAperture)
+{
+    auto s = std::make_unique<qm::SimState>();
+    s->panel.ResolutionSpin = 10.0;
+    s->panel.ApertureSpin = 100.0;
+    if (maxAperture)
+        s->panel.ApertureSpin = qm::MaxApertureFor(10.0);
+    return s;
+}
+
+void BM_StarImage(benchmark::State& state, bool maxAperture)
+{
+    auto s = starState(maxAperture);
+    for (auto _ : state) {
+        qm::SynthesizePupil(*s, 555);
+        qm::TransformPupil(*s);
+        benchmark::DoNotOptimize(s->DisplayDib.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_StarImage, default, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_StarImage, max_aperture, true)->Unit(benchmark::kMicrosecond);
+
+// The phases of one default star, for seeing where the time goes.
+void BM_StarPhase(benchmark::State& state, int phase)
+{
+    auto s = starState(false);
+    qm::SynthesizePupil(*s, 555);
+    for (auto _ : state) {
+        switch (phase) {
+        case 0:
+            qm::SynthesizePupil(*s, 555);
+            break;
+        case 1:
+            s->SpecRe.copyFrom(s->PupilRe);
+            s->SpecIm.copyFrom(s->PupilIm);
+            break;
+        case 2:
+            state.PauseTiming();
+            s->SpecRe.copyFrom(s->PupilRe);
+            s->SpecIm.copyFrom(s->PupilIm);
+            state.ResumeTiming();
+            qm::Fft2D(*s);
+            break;
+        default:
+            state.PauseTiming();
+            s->SpecRe.copyFrom(s->PupilRe);
+            s->SpecIm.copyFrom(s->PupilIm);
+            qm::Fft2D(*s);
+            state.ResumeTiming();
+            qm::ComputePsf(*s);
+            break;
+        }
+        benchmark::DoNotOptimize(s->SpecRe.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_StarPhase, synthesize, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_StarPhase, copy, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_StarPhase, fft_pruned, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_StarPhase, psf, 3)->Unit(benchmark::kMicrosecond);
+
+void BM_SynthesizePupil(benchmark::State& state, bool maxAperture)
+{
+    auto s = starState(maxAperture);
+    for (auto _ : state) {
+        qm::SynthesizePupil(*s, 555);
+        benchmark::DoNotOptimize(s->PupilRe.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_SynthesizePupil, max_aperture, true)->Unit(benchmark::kMicrosecond);
+
+void BM_GenerateTurbulence(benchmark::State& state)
+{
+    auto s = std::make_unique<qm::SimState>();
+    s->Params[qm::prmTurbulence].Value = 1.0;
+    s->TurbulenceSeed = 7;
+    double strength = 1.0;
+    for (auto _ : state) {
+        strength = strength == 1.0 ? 1.05 : 1.0;
+        s->TurbRequested = strength;
+        qm::GenerateTurbulence(*s);
+        benchmark::DoNotOptimize(s->TurbScreen.data());
+    }
+}
+BENCHMARK(BM_GenerateTurbulence)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

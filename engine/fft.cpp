@@ -1,0 +1,195 @@
+#include "engine/fft.h"
+
+#include "engine/fft_kernel.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace qm {
+
+namespace {
+
+FftKernel g_kernelChoice = FftKernel::Auto;
+
+bool validLength(int n)
+{
+    return n >= 8 && n <= 512 && (n & (n - 1)) == 0;
+}
+
+// Stage constants of Fft1D for the stage of length le.
+struct StageConstants {
+    float wpr;
+    float wpi;
+};
+
+StageConstants stageConstants(int sign, int le)
+{
+    const double theta0 = sign * 2.0 * std::numbers::pi;
+    const double theta = theta0 / le;
+    const float s = static_cast<float>(std::sin(theta / 2.0));
+    return {2.0f * s * s, static_cast<float>(std::sin(theta))};
+}
+
+// One step of the twiddle recurrence; t is kept in double precision.
+inline void advanceTwiddle(const StageConstants& c, float& wr, float& wi)
+{
+    const double t = static_cast<double>(c.wpr) * wr + static_cast<double>(c.wpi) * wi;
+    wi = wi - (c.wpr * wi - c.wpi * wr);
+    wr = static_cast<float>(wr - t);
+}
+
+// The twiddles of every stage as the recurrence produces them. They restart at
+// (1, 0) in every block of a stage, so one list per stage serves all blocks.
+struct TwiddleTable {
+    std::array<float, 512> re{};
+    std::array<float, 512> im{};
+};
+
+void buildTwiddles(int n, int sign, TwiddleTable& t)
+{
+    for (int half = 1; half < n; half *= 2) {
+        const StageConstants c = stageConstants(sign, half * 2);
+        float wr = 1.0f, wi = 0.0f;
+        for (int k = 0; k < half; ++k) {
+            t.re[half - 1 + k] = wr;
+            t.im[half - 1 + k] = wi;
+            advanceTwiddle(c, wr, wi);
+        }
+    }
+}
+
+} // namespace
+
+bool UseAvx2Kernels()
+{
+    switch (g_kernelChoice) {
+    case FftKernel::Generic:
+        return false;
+    case FftKernel::Avx2:
+        return CpuHasAvx2();
+    case FftKernel::Auto:
+        break;
+    }
+    static const bool has = CpuHasAvx2();
+    return has;
+}
+
+bool CpuHasAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+void SetFftKernel(FftKernel kernel)
+{
+    g_kernelChoice = kernel;
+}
+
+void BuildBitRevTable(SimState& s)
+{
+    const unsigned n = s.FftSize;
+    int bits = 0;
+    for (int b = 0; b <= 16; ++b) {
+        if (n & (1u << b)) {
+            bits = b;
+            break;
+        }
+    }
+    const int count = n <= 512 ? int(n) : 512;
+    for (int i = 0; i <= count; ++i) {
+        unsigned v = unsigned(i), r = 0;
+        for (int b = 0; b < bits; ++b) {
+            r = (r << 1) | (v & 1u);
+            v >>= 1;
+        }
+        s.BitRevTable[i] = std::int32_t(r);
+    }
+}
+
+void Fft1D(SimState& s)
+{
+    const int n = s.FftSize;
+    if (!validLength(n))
+        return;
+    float* re = s.LineRe.data();
+    float* im = s.LineIm.data();
+    for (int le = 2; le <= n; le *= 2) {
+        const int half = le / 2;
+        const StageConstants c = stageConstants(s.FftSign, le);
+        for (int j = 0; j < n; j += le) {
+            float wr = 1.0f, wi = 0.0f;
+            for (int k = 0; k < half; ++k) {
+                const int i = j + k, ip = i + half;
+                const float tr = wr * re[ip] - wi * im[ip];
+                const float ti = wr * im[ip] + wi * re[ip];
+                re[ip] = re[i] - tr;
+                im[ip] = im[i] - ti;
+                re[i] = re[i] + tr;
+                im[i] = im[i] + ti;
+                advanceTwiddle(c, wr, wi);
+            }
+        }
+    }
+}
+
+void InverseFft1D(SimState& s)
+{
+    s.FftSign = -1;
+    Fft1D(s);
+    s.FftSign = 1;
+    for (int i = 0; i < 512; ++i) {
+        s.LineRe[i] *= 0.001953125f;
+        s.LineIm[i] *= 0.001953125f;
+    }
+}
+
+void Fft2DReference(SimState& s)
+{
+    const int n = s.FftSize;
+    if (!validLength(n))
+        return;
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            s.LineRe[s.BitRevTable[x]] = s.SpecRe.at(x, y);
+            s.LineIm[s.BitRevTable[x]] = s.SpecIm.at(x, y);
+        }
+        Fft1D(s);
+        for (int x = 0; x < n; ++x) {
+            s.SpecRe.at(x, y) = s.LineRe[x];
+            s.SpecIm.at(x, y) = s.LineIm[x];
+        }
+    }
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) {
+            s.LineRe[s.BitRevTable[y]] = s.SpecRe.at(x, y);
+            s.LineIm[s.BitRevTable[y]] = s.SpecIm.at(x, y);
+        }
+        Fft1D(s);
+        for (int y = 0; y < n; ++y) {
+            s.SpecRe.at(x, y) = s.LineRe[y];
+            s.SpecIm.at(x, y) = s.LineIm[y];
+        }
+    }
+}
+
+void Fft2D(SimState& s)
+{
+    const int n = s.FftSize;
+    if (!validLength(n))
+        return;
+    TwiddleTable tw;
+    buildTwiddles(n, s.FftSign, tw);
+    const fftkernel::PassArgs args{s.SpecRe.data(), s.SpecIm.data(), s.SpecRe.data(),
+                                   s.SpecIm.data(), n, s.BitRevTable.data(),
+                                   tw.re.data(), tw.im.data()};
+    if (UseAvx2Kernels()) {
+        fftkernel::passFirstIndexAvx2(args);
+        fftkernel::passSecondIndexAvx2(args);
+    } else {
+        fftkernel::passFirstIndexGeneric(args);
+        fftkernel::passSecondIndexGeneric(args);
+    }
+}
+
+} // namespace qm

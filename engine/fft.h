@@ -1,0 +1,35 @@
+#pragma once
+// Radix-2 complex FFT on the line buffers, and the 2-D transform of SpecRe / SpecIm.
+// The forward transform has a positive exponent and no scaling; data and twiddles
+// are single precision, twiddles come from the angle recurrence only.
+
+#include "engine/simstate.h"
+
+namespace qm {
+
+// Fills BitRevTable[0 .. N] with the log2(N)-bit reversal of each index, N = FftSize.
+void BuildBitRevTable(SimState& s);
+
+// In place on LineRe / LineIm; input in bit-reversed order, output in natural order.
+void Fft1D(SimState& s);
+
+// Fft1D with the negative exponent, then entries 0 .. 511 scaled by 1/512.
+void InverseFft1D(SimState& s);
+
+// Forward 2-D transform of SpecRe / SpecIm over indices 0 .. N-1, in place: lines
+// along the first index, then along the second. Lines are transformed in lockstep
+// SIMD batches and all-zero input columns are skipped; the result is bit-identical
+// to Fft2DReference.
+void Fft2D(SimState& s);
+
+// The plain routine: one line at a time through LineRe / LineIm with Fft1D.
+void Fft2DReference(SimState& s);
+
+// Which vector kernels the transform and the PSF mapping use. Auto picks AVX2
+// when the processor has it; the others let tests compare both builds.
+enum class FftKernel { Auto, Generic, Avx2 };
+void SetFftKernel(FftKernel kernel);
+bool CpuHasAvx2();
+bool UseAvx2Kernels();
+
+} // namespace qm

@@ -1,0 +1,13 @@
+// Built with -mavx2 (and without FMA, which would change the roundings); only
+// called after the processor has been checked for AVX2.
+#include "engine/fft_kernel.h"
+
+namespace qm::fftkernel {
+namespace avx2 {
+#include "engine/fft_kernel.inc"
+} // namespace avx2
+
+void passFirstIndexAvx2(const PassArgs& a) { avx2::passFirstIndex(a); }
+void passSecondIndexAvx2(const PassArgs& a) { avx2::passSecondIndex(a); }
+
+} // namespace qm::fftkernel

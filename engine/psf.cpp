@@ -1,0 +1,301 @@
+#include "engine/psf.h"
+
+#include "engine/fft.h"
+#include "engine/nint.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace qm {
+
+std::string FormatFloat(float v)
+{
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+}
+
+std::string FormatDouble(double v)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+void BuildGammaTable(SimState& s)
+{
+    const double gamma = s.panel.GammaSpin;
+    const double k = s.panel.GammaSlopeSpin;
+    // Where the straight toe k x meets the power curve.
+    const double x0 = std::pow(k, 1.0 / (gamma - 1.0));
+    for (int j = 0; j < kGammaEntries; ++j) {
+        const double x = j * 0.001;
+        const double v = x >= x0 ? std::pow(x + 1e-6, gamma) : k * x;
+        s.GammaTable[j] = static_cast<float>(v);
+    }
+}
+
+namespace {
+
+typedef float v8f __attribute__((vector_size(32)));
+typedef double v4d __attribute__((vector_size(32)));
+typedef int v4i __attribute__((vector_size(16)));
+typedef int v8i __attribute__((vector_size(32)));
+
+inline v8f load8(const float* p)
+{
+    v8f v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store8(float* p, v8f v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// The running single-precision total of the intensities, added one value at a
+// time as t = fl(t + v). Within one binade [2^e, 2^(e+1)) every float is a
+// multiple of u = ulp(t), so fl(t + v) = t + u * rint(v / u) whenever v / u is not
+// a tie and the sum stays inside the binade; rint(v / u) does not depend on t.
+// Eight values are therefore added at once as an integer count of ulps, which
+// gives exactly the sequential result. Chunks that tie, or that would leave the
+// binade, are added one by one.
+class ExactRunningSum {
+public:
+    float value() const { return static_cast<float>(total_); }
+
+    void add(v8f v)
+    {
+        if (fast_) {
+            const v8f q = v * invUlp_;   // exact: a power-of-two scaling
+            const v8f magic = {8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f,
+                               8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f};
+            const v8f k = (q + magic) - magic;   // rint for 0 <= q < 2^22
+            const v8f d = k - q;
+            const v8i bad = (q >= 4194304.0f) | (d == 0.5f) | (d == -0.5f) | (q != q);
+            bool ok = true;
+            for (int l = 0; l < 8; ++l)
+                ok = ok && !bad[l];
+            if (ok) {
+                const v8i ki = __builtin_convertvector(k, v8i);
+                int count = 0;
+                for (int l = 0; l < 8; ++l)
+                    count += ki[l];
+                const double next = total_ + ulp_ * count;
+                if (next < top_) {
+                    total_ = next;
+                    return;
+                }
+            }
+        }
+        float t = static_cast<float>(total_);
+        for (int l = 0; l < 8; ++l)
+            t += v[l];
+        total_ = t;
+        rebinade(t);
+    }
+
+private:
+    void rebinade(float t)
+    {
+        std::uint32_t b;
+        std::memcpy(&b, &t, sizeof b);
+        const std::uint32_t e = (b >> 23) & 0xffu;
+        // Normal totals whose ulp and its inverse are normal floats.
+        fast_ = (b >> 31) == 0 && e > 23 + 1 && e < 0xffu - 1 && e < 127 + 100;
+        if (!fast_)
+            return;
+        const std::uint32_t ulpBits = (e - 23) << 23;
+        const std::uint32_t invBits = (127 + 127 + 23 - e) << 23;
+        const std::uint32_t topBits = (e + 1) << 23;
+        float ulp, top;
+        std::memcpy(&ulp, &ulpBits, sizeof ulp);
+        std::memcpy(&invUlp_, &invBits, sizeof invUlp_);
+        std::memcpy(&top, &topBits, sizeof top);
+        ulp_ = ulp;
+        top_ = top;
+    }
+
+    // Always a float value; kept in double so the fast path needs no conversions.
+    double total_ = 0.0;
+    bool fast_ = false;
+    double ulp_ = 0.0;
+    float invUlp_ = 0.0f;
+    double top_ = 0.0;
+};
+
+// Intensity into SpecRe, with its peak and its single-precision running total,
+// rows of the first index outer.
+__attribute__((target_clones("avx2", "default")))
+void intensityPass(SimState& s, int n)
+{
+    v8f peak8 = {-1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f};
+    ExactRunningSum total;
+    for (int x = 0; x < n; ++x) {
+        float* re = &s.SpecRe.at(x, 0);
+        const float* im = &s.SpecIm.at(x, 0);
+        for (int y = 0; y < n; y += 8) {
+            const v8f r = load8(re + y), i = load8(im + y);
+            const v8f v = i * i + r * r;
+            store8(re + y, v);
+            peak8 = v > peak8 ? v : peak8;
+            total.add(v);
+        }
+    }
+    float peak = -1e9f;
+    for (int l = 0; l < 8; ++l)
+        peak = peak8[l] > peak ? peak8[l] : peak;
+    s.PsfMax = peak;
+    s.PsfTotal = total.value();
+}
+
+// Frame position of transform index i: the zero frequency goes to 256.
+inline int framePos(int i, int n)
+{
+    return i < n / 2 ? i + 256 : i - n + 256;
+}
+
+// Nearest integers, halves to even, of eight non-negative values below 2^51:
+// adding and removing 2^52 + 2^51 rounds in the current (nearest-even) mode.
+inline v8i nearestInt(v4d lo, v4d hi)
+{
+    const double magic = 6755399441055744.0;
+    lo = (lo + magic) - magic;
+    hi = (hi + magic) - magic;
+    const v4i a = __builtin_convertvector(lo, v4i);
+    const v4i b = __builtin_convertvector(hi, v4i);
+    return v8i{a[0], a[1], a[2], a[3], b[0], b[1], b[2], b[3]};
+}
+
+// The quadrant swap with the display mapping, in 8 x 8 tiles so that both the
+// unit-sum plane (x-major) and the display surface (row-major) are written in
+// runs. No tile straddles N/2.
+void mapPassGeneric(SimState& s, int n, double scale, const std::uint32_t* grey)
+{
+    const float total = s.PsfTotal;
+    // An empty pupil gives no light at all: the unit-sum image is zero instead
+    // of zero divided by zero.
+    const bool dark = !(total > 0.0f);
+    std::uint32_t* dib = s.DisplayDib.data();
+    constexpr int kTile = 16;   // a whole cache line of either plane per tile row
+    for (int x0 = 0; x0 < n; x0 += kTile) {
+        const int X0 = framePos(x0, n);
+        for (int y0 = 0; y0 < n; y0 += kTile) {
+            const int Y0 = framePos(y0, n);
+            alignas(64) std::uint32_t tile[kTile][kTile];   // [y][x]
+            for (int dx = 0; dx < kTile; ++dx) {
+                for (int half = 0; half < kTile; half += 8) {
+                    const v8f I = load8(&s.SpecRe.at(x0 + dx, y0 + half));
+                    const v4d lo = __builtin_convertvector(__builtin_shufflevector(I, I, 0, 1, 2, 3), v4d);
+                    const v4d hi = __builtin_convertvector(__builtin_shufflevector(I, I, 4, 5, 6, 7), v4d);
+                    v8i idx = nearestInt(lo * scale * 1000.0, hi * scale * 1000.0);
+                    idx = idx < 0 ? 0 : idx;
+                    idx = idx > kGammaEntries - 1 ? kGammaEntries - 1 : idx;
+                    store8(&s.PsfImage.at(X0 + dx, Y0 + half), dark ? v8f{} : I / total);
+                    for (int dy = 0; dy < 8; ++dy)
+                        tile[half + dy][dx] = grey[idx[dy]];
+                }
+            }
+            for (int dy = 0; dy < kTile; ++dy)
+                std::memcpy(dib + std::size_t(Y0 + dy) * kDibSide + X0, tile[dy], sizeof tile[dy]);
+        }
+    }
+}
+
+// The same mapping with AVX2: the table look-up is a gather, and the hardware
+// conversion rounds halves to even like the generic version.
+__attribute__((target("avx2")))
+void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
+{
+    const float total = s.PsfTotal;
+    const bool dark = !(total > 0.0f);
+    std::uint32_t* dib = s.DisplayDib.data();
+    const __m256d vScale = _mm256_set1_pd(scale);
+    const __m256d v1000 = _mm256_set1_pd(1000.0);
+    const __m256 vTotal = _mm256_set1_ps(total);
+    const __m256i vZero = _mm256_setzero_si256();
+    const __m256i vLast = _mm256_set1_epi32(kGammaEntries - 1);
+    const int* table = reinterpret_cast<const int*>(grey);
+    for (int x0 = 0; x0 < n; x0 += 8) {
+        const int X0 = framePos(x0, n);
+        for (int y0 = 0; y0 < n; y0 += 8) {
+            const int Y0 = framePos(y0, n);
+            __m256 rows[8];
+            for (int dx = 0; dx < 8; ++dx) {
+                const __m256 I = _mm256_loadu_ps(&s.SpecRe.at(x0 + dx, y0));
+                const __m256d lo = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(I)), vScale), v1000);
+                const __m256d hi = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(I, 1)), vScale), v1000);
+                __m256i idx = _mm256_set_m128i(_mm256_cvtpd_epi32(hi), _mm256_cvtpd_epi32(lo));
+                idx = _mm256_min_epi32(_mm256_max_epi32(idx, vZero), vLast);
+                rows[dx] = _mm256_castsi256_ps(_mm256_i32gather_epi32(table, idx, 4));
+                _mm256_storeu_ps(&s.PsfImage.at(X0 + dx, Y0),
+                                 dark ? _mm256_setzero_ps() : _mm256_div_ps(I, vTotal));
+            }
+            // Transpose so that each vector holds one display row of the tile.
+            const __m256 t0 = _mm256_unpacklo_ps(rows[0], rows[1]), t1 = _mm256_unpackhi_ps(rows[0], rows[1]);
+            const __m256 t2 = _mm256_unpacklo_ps(rows[2], rows[3]), t3 = _mm256_unpackhi_ps(rows[2], rows[3]);
+            const __m256 t4 = _mm256_unpacklo_ps(rows[4], rows[5]), t5 = _mm256_unpackhi_ps(rows[4], rows[5]);
+            const __m256 t6 = _mm256_unpacklo_ps(rows[6], rows[7]), t7 = _mm256_unpackhi_ps(rows[6], rows[7]);
+            const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xee);
+            const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xee);
+            const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xee);
+            const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xee);
+            const __m256 cols[8] = {
+                _mm256_permute2f128_ps(u0, u4, 0x20), _mm256_permute2f128_ps(u1, u5, 0x20),
+                _mm256_permute2f128_ps(u2, u6, 0x20), _mm256_permute2f128_ps(u3, u7, 0x20),
+                _mm256_permute2f128_ps(u0, u4, 0x31), _mm256_permute2f128_ps(u1, u5, 0x31),
+                _mm256_permute2f128_ps(u2, u6, 0x31), _mm256_permute2f128_ps(u3, u7, 0x31)};
+            for (int dy = 0; dy < 8; ++dy)
+                _mm256_storeu_ps(reinterpret_cast<float*>(dib + std::size_t(Y0 + dy) * kDibSide + X0), cols[dy]);
+        }
+    }
+}
+
+} // namespace
+
+void ComputePsf(SimState& s)
+{
+    const int n = s.FftSize;
+    if (n != 512 && n != 256 && n != 128)
+        return;
+
+    intensityPass(s, n);
+    s.LastPsfMax = s.PsfMax;
+    s.log(FormatFloat(s.PsfMax));
+    if (s.UseFixedPsfMax && s.FixedPsfMax > s.PsfMax)
+        s.PsfMax = s.FixedPsfMax;
+    const double scale = 1.0 / (s.PsfMax + 1e-5);
+
+    // Grey pixel of every table entry.
+    std::uint32_t grey[kGammaEntries];
+    for (int j = 0; j < kGammaEntries; ++j) {
+        const int g = std::clamp(NintI(255.0 * s.GammaTable[j]), 0, 255);
+        grey[j] = 0xff000000u | (std::uint32_t(g) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(g);
+    }
+
+    // Black outside the square the picture occupies.
+    std::uint32_t* dib = s.DisplayDib.data();
+    const int lo = 256 - n / 2, hi = 256 + n / 2;
+    for (int Y = 0; Y < kDibSide; ++Y) {
+        std::uint32_t* row = dib + std::size_t(Y) * kDibSide;
+        if (Y < lo || Y >= hi) {
+            std::fill(row, row + kDibSide, 0xff000000u);
+        } else {
+            std::fill(row, row + lo, 0xff000000u);
+            std::fill(row + hi, row + kDibSide, 0xff000000u);
+        }
+    }
+
+    if (UseAvx2Kernels())
+        mapPassAvx2(s, n, scale, grey);
+    else
+        mapPassGeneric(s, n, scale, grey);
+}
+
+} // namespace qm

@@ -1,0 +1,18 @@
+#pragma once
+#include "engine/simstate.h"
+
+namespace qm {
+
+// Intensity of the transformed pupil: peak, total, the centred unit-sum PsfImage
+// and the grey star picture in DisplayDib. Logs the peak.
+void ComputePsf(SimState& s);
+
+// The display transfer table from panel.GammaSpin and panel.GammaSlopeSpin.
+void BuildGammaTable(SimState& s);
+
+// Formats a single the way the log and the labels show numbers: the shortest
+// text that reads back to the same value.
+std::string FormatFloat(float v);
+std::string FormatDouble(double v);
+
+} // namespace qm

@@ -1,0 +1,170 @@
+#pragma once
+// The one simulation state of the program: the parameter table, the derived
+// scalars, the work planes, the display surface and the bookkeeping of the
+// turbulence screen and the measured wavefronts. The application owns one
+// instance for the whole run and passes it by reference; tests build their own.
+
+#include "engine/plane.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+enum ParamIndex : int {
+    prmResolution = 0,
+    prmAperture,
+    prmObstruction,
+    prmFocus,
+    prmComa,
+    prmComaAngle,
+    prmAstig,
+    prmAstigAngle,
+    prmLSA,
+    prmHSA,
+    prmPinch,
+    prmPinchAngle,
+    prmTube,
+    prmTubeRadius,
+    prmChromaLateral,
+    prmChromaShift,
+    prmTurbulence,
+    prmFocalRatio,
+    kParamCount
+};
+
+struct Param {
+    double Value = 0.0;
+    bool Enabled = false;
+    bool operator==(const Param&) const = default;
+};
+
+using ParamTable = std::array<Param, kParamCount>;
+
+// The parameter table of a new telescope: the panel's start values.
+ParamTable DefaultParams();
+
+// What the engine reads from the main window's controls. The user interface keeps
+// it current; the command-line renderer and the tests fill it directly.
+struct PanelInputs {
+    double ApertureSpin = 100.0;      // mm
+    double ResolutionSpin = 10.0;     // pixels per arc-second
+    double RxSlider1 = 147.0;         // pixels of a 5 cm circle on the screen
+    double ViewDistanceSpin = 57.0;   // cm
+    double XShift = 0.0;              // mm, misalignment
+    double YShift = 0.0;              // mm
+    bool UseOPDcheckbox = false;
+    bool UseProfileBox = false;
+    std::string OpdDirectory;         // the folder the OPD files are looked up in
+    double GammaSpin = 0.45;
+    double GammaSlopeSpin = 4.5;
+};
+
+// Outcome of an engine operation that can refuse its input.
+struct Status {
+    bool ok = true;
+    std::string message;
+    static Status success() { return {}; }
+    static Status failure(std::string why) { return {false, std::move(why)}; }
+    explicit operator bool() const { return ok; }
+};
+
+inline constexpr int kDibSide = 512;
+inline constexpr int kGammaEntries = 1001;
+
+class SimState {
+public:
+    SimState();
+    SimState(const SimState&) = delete;
+    SimState& operator=(const SimState&) = delete;
+
+    // --- parameters and inputs -------------------------------------------------
+    ParamTable Params = DefaultParams();
+    PanelInputs panel;
+    std::uint16_t FftSize = 512;
+    int Wavelength = 555;
+
+    // --- derived scalars ---------------------------------------------------------
+    double ArcsecPerPixel = 0.1;
+    int MaxAperture = 825;
+    double ViewMagnification = 0.0;
+    int PupilRadius = 0;
+    double WavePeak = 0.0;
+    double WaveValley = 0.0;
+    double WaveRms = 0.0;
+    int PupilSampleCount = 0;
+    float PsfMax = 0.0f;
+    float PsfTotal = 0.0f;
+    float LastPsfMax = 0.0f;
+    float FixedPsfMax = 0.0f;
+    bool UseFixedPsfMax = false;
+
+    // --- work planes ------------------------------------------------------------------
+    Plane ZeroPlane;
+    // WaveMap, PupilRe and PupilIm are written by SynthesizePupil only, which
+    // clears just the square its previous pupil occupied (PupilDirtyLo ..
+    // PupilDirtyHi in both indices). Code that writes them otherwise must call
+    // markPupilPlanesDirty().
+    Plane WaveMap;
+    Plane PupilRe, PupilIm;
+    int PupilDirtyLo = 0;
+    int PupilDirtyHi = -1;
+    void markPupilPlanesDirty()
+    {
+        PupilDirtyLo = 0;
+        PupilDirtyHi = kPlaneSide - 1;
+    }
+    Plane SpecRe, SpecIm;
+    Plane PsfImage;
+    Plane ConvRe, ConvIm;
+    Plane TurbScreen;
+    Plane OpdMap, OpdMask;
+
+    // --- 1-D transform buffers ----------------------------------------------------------
+    std::array<float, kPlaneSide> LineRe{};
+    std::array<float, kPlaneSide> LineIm{};
+    std::array<std::int32_t, kPlaneSide> BitRevTable{};
+    int FftSign = 1;
+
+    // --- display ------------------------------------------------------------------------
+    // 512 x 512 pixels, row-major (pixel at column X, row Y is DisplayDib[Y * 512 + X]),
+    // each 0xffRRGGBB, so it can be shown without conversion.
+    std::vector<std::uint32_t> DisplayDib;
+    std::array<float, kGammaEntries> GammaTable{};
+
+    // --- turbulence -----------------------------------------------------------------------
+    double TurbRequested = 0.0;
+    double TurbGenerated = 0.0;
+    // 0 draws each new screen from the clock; any other value makes the screens
+    // reproducible (tests, scripted atlases).
+    std::uint32_t TurbulenceSeed = 0;
+
+    // --- measured wavefronts ---------------------------------------------------------------
+    std::string BlueOpdFile, GreenOpdFile, RedOpdFile;
+    int OpdChannel = 0;
+    int LastOpdChannel = 0;
+    int PlanetChannel = 0;
+    int OpdRadius = 0;
+    int OpdWavelength = 0;
+    bool OpdMaskPresent = false;
+    std::array<float, kPlaneSide> MirrorProfile{};
+    float MirrorProfileScale = 1.0f;
+    std::string MirrorProfileFile;
+
+    // --- what the engine tells the user interface ----------------------------------------
+    std::string Label21;   // misalignment coma
+    std::string Label22;   // misalignment astigmatism
+    std::function<void(const std::string&)> onLog;
+    std::function<void()> onHideIntro;
+
+    void log(const std::string& line) const
+    {
+        if (onLog)
+            onLog(line);
+    }
+};
+
+} // namespace qm

@@ -1,0 +1,63 @@
+#pragma once
+// Pure picture makers over the engine: the star picture, the intra/extra-focal
+// pair, and the evaluation of a computed star (radial profile, Strehl ratio,
+// encircled energy, MTF). They return data; the windows and the command-line
+// renderer show or write it.
+
+#include "engine/simstate.h"
+
+#include <QImage>
+
+#include <vector>
+
+namespace qm {
+
+// Copies the pupil into SpecRe / SpecIm, transforms it and forms the PSF: PsfImage,
+// PsfMax, PsfTotal, LastPsfMax and the grey picture in DisplayDib. SpecRe keeps
+// the intensity in transform order for ComputeMtf.
+void TransformPupil(SimState& s);
+
+// The size x size square of DisplayDib whose top-left pixel is (left, left);
+// pixels outside the surface are black.
+QImage DibSquare(const SimState& s, int size, int left);
+
+// The star picture of side size with the star centre, DisplayDib pixel (256, 256),
+// at (size / 2, size / 2).
+QImage StarPicture(const SimState& s, int size);
+
+// The intra/extra-focal pair, 2 size wide and size high: the image at -defocus
+// waves on the left, at +defocus on the right, both on the brightness scale of the
+// brighter one. Params[prmFocus] is the same afterwards as before. Runs two
+// syntheses at 555 nm; the status is that of the first one that refused, if any.
+struct PairResult {
+    QImage picture;
+    Status status;
+};
+PairResult IntraExtraPair(SimState& s, int size, double defocus);
+
+// Radial profile of a centred unit-sum PSF plane: ring means scaled so that the
+// centre equals the Strehl ratio, and the energy inside each ring radius.
+struct PsfProfile {
+    double strehl = 0.0;
+    std::vector<double> radiusArcsec;   // N div 8 points, ring i at i / resolution
+    std::vector<double> psf;
+    std::vector<double> encircled;
+};
+PsfProfile RadialProfile(const Plane& psf, float peak, int sampleCount, int fftSize,
+                         double resolution);
+
+// Strehl ratio of a PSF: the peak over the peak of a perfect pupil of the same
+// sampling, (sqrt(peak) / count)^2.
+double StrehlRatio(float peak, int sampleCount);
+
+// MTF along the two grid axes from the intensity that TransformPupil left in
+// SpecRe (SpecIm and SpecRe are overwritten). N/2 points each.
+struct MtfCurves {
+    std::vector<float> frequency;
+    std::vector<float> curve1;   // along the second plane index
+    std::vector<float> curve2;   // along the first plane index
+    bool undersampled = false;   // curve1 still above 0.05 at its last point
+};
+MtfCurves ComputeMtf(SimState& s);
+
+} // namespace qm

@@ -1,0 +1,193 @@
+// quillmere-render: outputs, figures and every bad-input path (status 2, one
+// line naming the option, nothing written).
+#include "cli/render.h"
+#include "support/tempdir.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+
+using qmtest::TempDir;
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome render(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int status = qm::RenderMain(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::map<std::string, std::string> stats(const std::string& text)
+{
+    std::map<std::string, std::string> m;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos)
+            m[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return m;
+}
+
+int lineCount(const std::string& path)
+{
+    std::ifstream f(path);
+    std::string line;
+    int n = 0;
+    while (std::getline(f, line))
+        ++n;
+    return n;
+}
+
+TEST(Render, DefaultStarWithFiguresAndCurves)
+{
+    TempDir dir;
+    const Outcome r = render({"star", "-o", dir.file("s.png"), "--stats", "--profile",
+                          dir.file("p.csv"), "--mtf", dir.file("m.csv")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage img(QString::fromStdString(dir.file("s.png")));
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.size(), QSize(256, 256));
+    EXPECT_EQ(qGray(img.pixel(128, 128)), 255);
+
+    auto m = stats(r.out);
+    EXPECT_EQ(m["pupil_radius"], "22");
+    EXPECT_EQ(m["max_aperture"], "825");
+    EXPECT_EQ(m["wave_pv"], "0");
+    EXPECT_EQ(m["strehl"], "1");
+    EXPECT_EQ(m["magnification"].substr(0, 7), "1224.48");
+    EXPECT_EQ(m["undersampled"], "0");
+    for (const char* key : {"pupil_samples", "wave_rms", "psf_peak", "psf_total"})
+        EXPECT_TRUE(m.count(key)) << key;
+
+    std::ifstream p(dir.file("p.csv"));
+    std::string header;
+    std::getline(p, header);
+    EXPECT_EQ(header, "radius_arcsec,psf,ee");
+    EXPECT_EQ(lineCount(dir.file("p.csv")), 1 + 512 / 8);
+    std::ifstream mt(dir.file("m.csv"));
+    std::getline(mt, header);
+    EXPECT_EQ(header, "frequency,curve1,curve2");
+    EXPECT_EQ(lineCount(dir.file("m.csv")), 1 + 256);
+}
+
+TEST(Render, IntraPairAndSmallTransform)
+{
+    TempDir dir;
+    const Outcome r = render({"intra", "--fft", "256", "--size", "128", "--defocus", "4",
+                          "--lsa", "0.3", "-o", dir.file("i.bmp"), "--mtf", dir.file("m.csv"),
+                          "--stats"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage img(QString::fromStdString(dir.file("i.bmp")));
+    EXPECT_EQ(img.size(), QSize(256, 128));
+    EXPECT_EQ(lineCount(dir.file("m.csv")), 1 + 128);
+    EXPECT_EQ(stats(r.out)["pupil_radius"], "11");
+}
+
+TEST(Render, HelpPrintsTheUsage)
+{
+    const Outcome r = render({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: quillmere-render KIND"), std::string::npos);
+    EXPECT_NE(r.out.find("--tube-radius R"), std::string::npos);
+}
+
+TEST(Render, BadInputExitsWithTwoAndWritesNothing)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    const std::vector<Case> cases = {
+        {{"star", "--bogus", "1"}, "unknown option --bogus"},
+        {{"star", "--aperture"}, "--aperture: missing value; allowed: 5 .. 1000"},
+        {{"star", "--aperture", "abc"}, "--aperture: \"abc\" is not a number; allowed: 5 .. 1000"},
+        {{"star", "--aperture", "2"}, "--aperture: 2 is out of range; allowed: 5 .. 1000"},
+        {{"star", "--obstruction", "96"}, "--obstruction"},
+        {{"star", "--focal-ratio", "3"}, "allowed: 3.5 .. 20"},
+        {{"star", "--tube-radius", "0.95"}, "allowed: 0.1 .. 0.9"},
+        {{"star", "--turbulence", "-1"}, "--turbulence"},
+        {{"star", "--x-shift", "41"}, "allowed: -40 .. 40"},
+        {{"star", "--fft", "300"}, "--fft: \"300\" is not allowed; allowed: 512, 256, 128"},
+        {{"star", "--size", "64"}, "--size"},
+        {{"star", "--gamma", "1"}, "--gamma"},
+        {{"star", "--circle", "20"}, "--circle"},
+        {{"star", "--distance", "0"}, "--distance"},
+        {{"star", "--coma", "1e999"}, "--coma: \"1e999\" is not a number"},
+        {{"star", "--aperture", "900"}, "--aperture: 900 mm is above the largest aperture at resolution 10; allowed: 5 .. 825"},
+        {{"star", "--aperture", "5", "--resolution", "20", "--fft", "128"}, "below one sample"},
+        {{"planet"}, "KIND: \"planet\" is not a kind"},
+        {{}, "KIND: missing"},
+        {{"star", "star"}, "unexpected argument"},
+        {{"star"}, "-o: missing output file"},
+        {{"star", "-o"}, "-o: missing file name"},
+        {{"star", "--stats"}, "-o: missing output file"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = c.args;
+        const bool hasOutput = std::find(args.begin(), args.end(), "-o") != args.end();
+        if (!hasOutput && c.mentions.find("-o:") == std::string::npos)
+            args.insert(args.end(), {"-o", dir.file("x.png")});
+        args.insert(args.end(), {"--profile", dir.file("p.csv")});
+        const Outcome r = render(args);
+        EXPECT_EQ(r.status, 2) << c.mentions;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << c.mentions;
+    }
+}
+
+TEST(Render, OutputMustBePngOrBmp)
+{
+    TempDir dir;
+    const Outcome r = render({"star", "-o", dir.file("x.jpg")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("must end in .png or .bmp"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(Render, UnwritableOutputIsReported)
+{
+    const Outcome r = render({"star", "-o", "/nonexistent-folder/x.png"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+TEST(Render, TheInstalledProgramExitsWithTwoOnBadInput)
+{
+    TempDir dir;
+    const std::string out = dir.file("x.png");
+    const std::string cmd = std::string(QM_RENDER_EXE) + " star --aperture 2000 -o " + out +
+                            " 2>" + dir.file("err.txt");
+    const int raw = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 2);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    std::ifstream err(dir.file("err.txt"));
+    std::string line;
+    std::getline(err, line);
+    EXPECT_NE(line.find("--aperture"), std::string::npos);
+
+    const std::string ok = std::string(QM_RENDER_EXE) + " intra -o " + out + " >/dev/null";
+    EXPECT_EQ(std::system(ok.c_str()), 0);
+    EXPECT_TRUE(std::filesystem::exists(out));
+}
+
+} // namespace

@@ -1,0 +1,255 @@
+// Pupil synthesis: the derived scalars, the aberration terms, misalignment and
+// the guards that keep every write and look-up inside the planes.
+#include "engine/pupil.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+
+namespace {
+
+using qm::SimState;
+
+std::unique_ptr<SimState> makeState()
+{
+    return std::make_unique<SimState>();
+}
+
+// The normalised coordinate pair of the sample stored at pupil element (px, py).
+struct Sample {
+    double x, y;
+};
+
+Sample sampleAt(const SimState& s, int px, int py)
+{
+    const int c = s.FftSize / 2, R = s.PupilRadius;
+    return {double(px - c) / R, double(py - c) / R};
+}
+
+TEST(PupilScalars, ResolutionFixesTheLargestAperture)
+{
+    auto s = makeState();
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    EXPECT_EQ(s->MaxAperture, 825);
+    EXPECT_DOUBLE_EQ(s->ArcsecPerPixel, 0.1);
+    EXPECT_EQ(s->PupilRadius, 22);
+    EXPECT_NEAR(s->ViewMagnification, 10.0 * 18000.0 / 147.0, 1e-9);
+
+    s->panel.ResolutionSpin = 5;
+    s->panel.ApertureSpin = 100;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    EXPECT_EQ(s->MaxAperture, 413);
+    EXPECT_DOUBLE_EQ(s->ArcsecPerPixel, 0.2);
+    EXPECT_EQ(qm::MaxApertureFor(20), 1650);
+}
+
+TEST(PupilScalars, LargestApertureFillsTheGridAt400nm)
+{
+    auto s = makeState();
+    s->panel.ApertureSpin = 825;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 400));
+    EXPECT_EQ(s->PupilRadius, 256);
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    EXPECT_EQ(s->PupilRadius, 185);
+}
+
+TEST(PupilTerms, PerfectUnobstructedPupilIsFlat)
+{
+    auto s = makeState();
+    s->Params[qm::prmObstruction].Value = 0;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    int inside = 0;
+    const int c = 256, R = s->PupilRadius;
+    for (int px = c - R; px <= c + R; ++px)
+        for (int py = c - R; py <= c + R; ++py) {
+            const auto [x, y] = sampleAt(*s, px, py);
+            if (x * x + y * y < 1.0) {
+                ++inside;
+                ASSERT_EQ(s->PupilRe.at(px, py), 1.0f);
+                ASSERT_EQ(s->PupilIm.at(px, py), 0.0f);
+            } else {
+                ASSERT_EQ(s->PupilRe.at(px, py), 0.0f);
+            }
+            ASSERT_EQ(s->WaveMap.at(px - 1, py - 1), 0.0f);
+        }
+    EXPECT_EQ(s->PupilSampleCount, inside);
+    EXPECT_EQ(s->WaveRms, 0.0);
+    EXPECT_EQ(s->WavePeak, 0.0);
+    EXPECT_EQ(s->WaveValley, 0.0);
+}
+
+TEST(PupilTerms, OneWaveOfFocusIsRSquaredInTheShiftedWaveMap)
+{
+    auto s = makeState();
+    s->Params[qm::prmObstruction].Value = 0;
+    s->Params[qm::prmFocus].Value = 1.0;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    double largest = 0.0;
+    const int c = 256, R = s->PupilRadius;
+    for (int px = c - R; px <= c + R; ++px)
+        for (int py = c - R; py <= c + R; ++py) {
+            const auto [x, y] = sampleAt(*s, px, py);
+            if (x * x + y * y >= 1.0)
+                continue;
+            const double r2 = x * x + y * y;
+            largest = std::max(largest, r2);
+            ASSERT_FLOAT_EQ(s->WaveMap.at(px - 1, py - 1), float(r2));
+            ASSERT_NEAR(s->PupilRe.at(px, py), std::cos(2 * std::numbers::pi * r2), 1e-6);
+            ASSERT_NEAR(s->PupilIm.at(px, py), std::sin(2 * std::numbers::pi * r2), 1e-6);
+        }
+    EXPECT_DOUBLE_EQ(s->WavePeak, largest);
+    EXPECT_LT(s->WavePeak, 1.0);
+    EXPECT_EQ(s->WaveValley, 0.0);
+}
+
+TEST(PupilTerms, ObstructionBlocksTheCentre)
+{
+    auto s = makeState();
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));   // 20 % obstruction
+    int open = 0;
+    const int c = 256, R = s->PupilRadius;
+    for (int px = c - R; px <= c + R; ++px)
+        for (int py = c - R; py <= c + R; ++py) {
+            const auto [x, y] = sampleAt(*s, px, py);
+            const double r2 = x * x + y * y;
+            if (r2 < 1.0 && r2 >= 0.2 * 0.2)
+                ++open;
+            if (r2 < 0.04) {
+                ASSERT_EQ(s->PupilRe.at(px, py), 0.0f);
+                ASSERT_EQ(s->PupilIm.at(px, py), 0.0f);
+            }
+        }
+    EXPECT_EQ(s->PupilSampleCount, open);
+}
+
+TEST(PupilTerms, ColourTermsVanishAt555nm)
+{
+    auto plain = makeState();
+    auto coloured = makeState();
+    coloured->Params[qm::prmChromaLateral].Value = 1.5;
+    coloured->Params[qm::prmChromaShift].Value = 2.0;
+    plain->Params[qm::prmFocus].Value = coloured->Params[qm::prmFocus].Value = 0.7;
+    ASSERT_TRUE(qm::SynthesizePupil(*plain, 555));
+    ASSERT_TRUE(qm::SynthesizePupil(*coloured, 555));
+    EXPECT_EQ(0, std::memcmp(plain->WaveMap.data(), coloured->WaveMap.data(),
+                             qm::kPlaneElements * sizeof(float)));
+    // Away from 555 nm the longitudinal term is a focus shift: (w - 555)/65 x shift x r2.
+    ASSERT_TRUE(qm::SynthesizePupil(*coloured, 620));
+    EXPECT_GT(coloured->WavePeak, 0.7 + 0.9 * 2.0);
+}
+
+TEST(PupilTerms, LowerSphericalIsTheZernikeTermWithZeroMean)
+{
+    auto s = makeState();
+    s->Params[qm::prmObstruction].Value = 0;
+    s->Params[qm::prmLSA].Value = 0.25;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    // -2/3 LSA (6 r^4 - 6 r^2 + 1): +1/6 at the edge... -1/6 LSA x 4 at the centre.
+    EXPECT_NEAR(s->WaveValley, -0.25 * 4.0 / 6.0, 0.01);
+    // The Zernike spherical term Z(4,0) = sqrt(5)(6r^4-6r^2+1) has unit rms.
+    EXPECT_NEAR(s->WaveRms, 0.25 * (2.0 / 3.0) / std::sqrt(5.0), 0.005);
+}
+
+TEST(Misalignment, TenMillimetresOfShiftGiveComaAndAstigmatismReadouts)
+{
+    auto s = makeState();
+    s->panel.XShift = 10.0;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    EXPECT_EQ(s->Label21, "coma  0.38");
+    EXPECT_EQ(s->Label22, "astig -0.23");
+    EXPECT_GT(s->WaveRms, 0.05);
+}
+
+TEST(Misalignment, LabelsKeepTheirTextWithoutAShift)
+{
+    auto s = makeState();
+    s->Label21 = "Label21";
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    EXPECT_EQ(s->Label21, "Label21");
+}
+
+TEST(Misalignment, LargeShiftsOnSmallAperturesStayInsideThePlanes)
+{
+    // Moved coordinates reach 1 + 80 / aperture; every look-up must stay inside.
+    auto s = makeState();
+    s->panel.ApertureSpin = 5;
+    s->panel.ResolutionSpin = 5;
+    s->panel.XShift = 40;
+    s->panel.YShift = -40;
+    s->Params[qm::prmTurbulence].Value = 2.0;
+    s->Params[qm::prmTube].Value = 1.0;
+    s->TurbulenceSeed = 5;
+    s->panel.UseProfileBox = true;
+    s->MirrorProfileScale = 512;
+    s->OpdMaskPresent = true;
+    s->OpdRadius = 256;
+    const qm::Status st = qm::SynthesizePupil(*s, 555);
+    ASSERT_TRUE(st) << st.message;
+    EXPECT_TRUE(std::isfinite(s->WaveRms));
+    // The OPD mask is all zero: every sample is blocked and the pupil is empty.
+    EXPECT_EQ(s->PupilSampleCount, 0);
+    EXPECT_EQ(s->WaveRms, 0.0);
+}
+
+TEST(PupilGuards, RefusesAPupilBelowOneSample)
+{
+    auto s = makeState();
+    s->FftSize = 128;
+    s->panel.ResolutionSpin = 20;
+    s->panel.ApertureSpin = 5;
+    s->PupilRe.at(64, 64) = 1.0f;
+    s->markPupilPlanesDirty();
+    const qm::Status st = qm::SynthesizePupil(*s, 555);
+    EXPECT_FALSE(st);
+    EXPECT_NE(st.message.find("smaller than one sample"), std::string::npos);
+    EXPECT_EQ(s->PupilRadius, 0);
+    EXPECT_EQ(s->PupilSampleCount, 0);
+    EXPECT_EQ(s->PupilRe.at(64, 64), 0.0f);
+}
+
+TEST(PupilGuards, RefusesAPupilLargerThanTheGrid)
+{
+    auto s = makeState();
+    s->panel.ApertureSpin = 1000;   // above MaxAperture 825
+    const qm::Status st = qm::SynthesizePupil(*s, 400);
+    EXPECT_FALSE(st);
+    EXPECT_NE(st.message.find("does not fit the grid"), std::string::npos);
+    EXPECT_EQ(s->PupilSampleCount, 0);
+    for (int x = 0; x < 512; x += 7)
+        for (int y = 0; y < 512; y += 7)
+            ASSERT_EQ(s->PupilRe.at(x, y), 0.0f);
+}
+
+TEST(PupilGuards, ClearingOnlyThePreviousSquareLeavesNoStaleSamples)
+{
+    auto s = makeState();
+    s->panel.ApertureSpin = 600;
+    s->Params[qm::prmFocus].Value = 0.5;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    s->panel.ApertureSpin = 50;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    const int c = 256, R = s->PupilRadius;
+    for (int x = 0; x < 513; ++x)
+        for (int y = 0; y < 513; ++y) {
+            const bool near = std::abs(x - c) <= R + 1 && std::abs(y - c) <= R + 1;
+            if (!near) {
+                ASSERT_EQ(s->PupilRe.at(x, y), 0.0f) << x << "," << y;
+                ASSERT_EQ(s->WaveMap.at(x, y), 0.0f) << x << "," << y;
+            }
+        }
+}
+
+TEST(SafeArcTan2, NudgedArgumentsAndSpecialCases)
+{
+    EXPECT_FLOAT_EQ(qm::SafeArcTan2(0.0, 0.0), float(std::numbers::pi / 4));
+    EXPECT_EQ(qm::SafeArcTan2(1.0, -1e-7), 1.5707964f);
+    EXPECT_EQ(qm::SafeArcTan2(-1.0, -1e-7), -1.5707964f);
+    EXPECT_EQ(qm::SafeArcTan2(-1e-7, -1e-7), 0.0f);
+    EXPECT_EQ(qm::SafeArcTan2(-1e-7, -3.0), 0.0f);   // not pi
+    EXPECT_FLOAT_EQ(qm::SafeArcTan2(1.0, 0.0), float(std::atan2(1.0 + 1e-7, 1e-7)));
+}
+
+} // namespace

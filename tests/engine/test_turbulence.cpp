@@ -1,0 +1,122 @@
+// The turbulence screen: when it is drawn, what it holds, and that it persists.
+#include "engine/pupil.h"
+#include "engine/turbulence.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<qm::SimState> stateWithStrength(double strength, std::uint32_t seed = 0)
+{
+    auto s = std::make_unique<qm::SimState>();
+    s->Params[qm::prmTurbulence].Value = strength;
+    s->TurbRequested = strength;
+    s->TurbulenceSeed = seed;
+    return s;
+}
+
+bool screensEqual(const qm::SimState& a, const qm::SimState& b)
+{
+    return std::memcmp(a.TurbScreen.data(), b.TurbScreen.data(), qm::kPlaneElements * sizeof(float)) == 0;
+}
+
+bool screenIsZero(const qm::SimState& s)
+{
+    for (std::size_t i = 0; i < qm::kPlaneElements; ++i)
+        if (s.TurbScreen.data()[i] != 0.0f)
+            return false;
+    return true;
+}
+
+TEST(Turbulence, StrengthZeroDrawsNothing)
+{
+    auto s = stateWithStrength(0.0);
+    qm::GenerateTurbulence(*s);
+    EXPECT_TRUE(screenIsZero(*s));
+    EXPECT_EQ(s->TurbGenerated, 0.0);
+}
+
+TEST(Turbulence, FirstDiamondValueIsAPureDisplacement)
+{
+    // Strength 1 gives a = 0.001: the first value is (101 - k) x 128 x 0.001, k in 0 .. 199.
+    for (std::uint32_t seed : {1u, 2u, 3u, 99u}) {
+        auto s = stateWithStrength(1.0, seed);
+        qm::GenerateTurbulence(*s);
+        const float v = s->TurbScreen.at(128, 128);
+        EXPECT_GE(v, -12.544f - 1e-4f);
+        EXPECT_LE(v, 12.928f + 1e-4f);
+        EXPECT_EQ(s->TurbGenerated, 1.0);
+    }
+}
+
+TEST(Turbulence, LastRowAndColumnAreZeroAndTheScreenIsRough)
+{
+    auto s = stateWithStrength(1.0, 42);
+    qm::GenerateTurbulence(*s);
+    double sum2 = 0.0;
+    int nonZero = 0;
+    for (int i = 0; i <= 512; ++i) {
+        ASSERT_EQ(s->TurbScreen.at(512, i), 0.0f);
+        ASSERT_EQ(s->TurbScreen.at(i, 512), 0.0f);
+    }
+    for (int x = 0; x < 512; ++x)
+        for (int y = 0; y < 512; ++y) {
+            const float v = s->TurbScreen.at(x, y);
+            ASSERT_TRUE(std::isfinite(v));
+            nonZero += v != 0.0f;
+            sum2 += double(v) * v;
+        }
+    EXPECT_GT(nonZero, 512 * 500);
+    EXPECT_GT(std::sqrt(sum2 / (512.0 * 512.0)), 0.1);
+}
+
+TEST(Turbulence, SameStrengthKeepsTheScreenAndANewStrengthDrawsAnother)
+{
+    auto s = stateWithStrength(0.5);
+    qm::GenerateTurbulence(*s);
+    auto copy = stateWithStrength(0.5);
+    copy->TurbScreen = s->TurbScreen;
+
+    s->TurbulenceSeed = 777;   // a redraw would now differ from the clock-seeded screen
+    qm::GenerateTurbulence(*s);
+    EXPECT_TRUE(screensEqual(*s, *copy));
+
+    s->Params[qm::prmTurbulence].Value = 0.55;
+    s->TurbRequested = 0.55;
+    qm::GenerateTurbulence(*s);
+    EXPECT_FALSE(screensEqual(*s, *copy));
+    EXPECT_EQ(s->TurbGenerated, 0.55);
+}
+
+TEST(Turbulence, StrengthZeroAfterAScreenClearsIt)
+{
+    auto s = stateWithStrength(1.0, 9);
+    qm::GenerateTurbulence(*s);
+    ASSERT_FALSE(screenIsZero(*s));
+    s->Params[qm::prmTurbulence].Value = 0.0;
+    s->TurbRequested = 0.0;
+    qm::GenerateTurbulence(*s);
+    EXPECT_TRUE(screenIsZero(*s));
+    EXPECT_EQ(s->TurbGenerated, 0.0);
+}
+
+TEST(Turbulence, ColourPassesAtOneStrengthShareTheAtmosphere)
+{
+    // Syntheses at one strength reuse the screen; the wavefront then differs only
+    // by the sampling, not by a new draw.
+    auto s = std::make_unique<qm::SimState>();
+    s->Params[qm::prmTurbulence].Value = 1.0;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    const qm::Plane first = s->TurbScreen;
+    const double rms = s->WaveRms;
+    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+    EXPECT_EQ(0, std::memcmp(first.data(), s->TurbScreen.data(), qm::kPlaneElements * sizeof(float)));
+    EXPECT_EQ(rms, s->WaveRms);
+    EXPECT_GT(rms, 0.0);
+}
+
+} // namespace
