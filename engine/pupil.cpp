@@ -100,6 +100,65 @@ int radiusFor(int wavelength, double aperture, int maxAperture, int n)
     return NintI(r);
 }
 
+// First index in lo .. hi where pred holds, for a pred that is false and then
+// true over the range; hi + 1 when it never holds.
+template <class Pred>
+int firstTrue(int lo, int hi, Pred pred)
+{
+    int a = lo, b = hi + 1;
+    while (a < b) {
+        const int mid = a + (b - a) / 2;
+        if (pred(mid))
+            b = mid;
+        else
+            a = mid + 1;
+    }
+    return a;
+}
+
+// The open samples of one pupil row as at most two runs of the second index i,
+// in increasing order: inside the stop (x^2 + y^2 < 1) and outside the shifted
+// obstruction. Both tests are evaluated exactly as written per sample; because
+// y = i / R grows with i, the stop holds on one symmetric run and the
+// obstruction on one run, so their ends are found by bisection.
+int openSpans(const double* coord, int R, double x, double xs, double ys, double o2, int spans[2][2])
+{
+    auto inStop = [&](int i) { const double y = coord[i]; return x * x + y * y < 1.0; };
+    if (!inStop(0))
+        return 0;
+    const int edge = firstTrue(0, R, [&](int i) { return !inStop(i); }) - 1;
+    auto blocked = [&](int i) {
+        const double y = coord[i];
+        return !((x + xs) * (x + xs) + (y + ys) * (y + ys) >= o2);
+    };
+    // The obstruction test is least at the samples around the sign change of y + ys.
+    const int j = firstTrue(-edge, edge, [&](int i) { return coord[i] + ys >= 0.0; });
+    int centre = edge + 1;
+    if (j - 1 >= -edge && blocked(j - 1))
+        centre = j - 1;
+    else if (j <= edge && blocked(j))
+        centre = j;
+    if (centre > edge) {
+        spans[0][0] = -edge;
+        spans[0][1] = edge;
+        return 1;
+    }
+    const int lo = firstTrue(-edge, centre, blocked);
+    const int hi = firstTrue(centre, edge, [&](int i) { return !blocked(i); }) - 1;
+    int n = 0;
+    if (lo > -edge) {
+        spans[n][0] = -edge;
+        spans[n][1] = lo - 1;
+        ++n;
+    }
+    if (hi < edge) {
+        spans[n][0] = hi + 1;
+        spans[n][1] = edge;
+        ++n;
+    }
+    return n;
+}
+
 } // namespace
 
 float SafeArcTan2(double a, double b)
@@ -270,69 +329,79 @@ Status SynthesizePupil(SimState& s, int wavelength)
         double mask;
         float re, im;
     };
+    // The wavefront at one open sample, (x, y) already moved to the optical axis.
+    auto wavefrontAt = [&](double x, double y, double& mask) {
+        const double r2 = x * x + y * y;
+        const double r = needRadius ? std::sqrt(r2) : 0.0;
+        const double r4 = r2 * r2;
+        double W = 0.0;
+        mask = 1.0;
+        const double theta = needAngle ? SafeArcTan2(x, y) : 0.0;
+
+        // M3: measured data. Samples that the misalignment moves off the OPD
+        // grid read no error and are blocked when a mask is present; the
+        // profile index is held within the profile.
+        if (useOpd || s.OpdMaskPresent) {
+            const long ox = 256 + Nint(s.OpdRadius * x);
+            const long oy = 256 + Nint(s.OpdRadius * y);
+            const bool inside = ox >= 0 && ox < kPlaneSide && oy >= 0 && oy < kPlaneSide;
+            if (useOpd)
+                W = inside ? s.OpdMap.at(int(ox), int(oy)) : 0.0;
+            if (s.OpdMaskPresent)
+                mask = inside ? s.OpdMask.at(int(ox), int(oy)) : 0.0;
+        }
+        if (useProfile) {
+            const int k = clampIndex(Nint(r * profileScale), 0, kPlaneSide - 1);
+            W = s.MirrorProfile[k] / double(lambdaNm);
+        }
+
+        if (focusOn)
+            W += focus * r2;
+        if (comaOn)
+            W += std::cos(theta - kPi / 2 + comaAngle + phi) * (mc + coma) * (1.5 * r2 * r - r);
+        if (astigOn) {
+            const double ca = std::cos(astigAngle + theta);
+            W += (ca * ca - 0.5) * (ma + astig) * r2;
+        }
+        if (lsaOn)
+            W += ((r2 - r4) - 1.0 / 6.0) * (lsa * 4.0);
+        if (hsaOn)
+            W -= (10.0 * r4 * r2 - 15.0 * r4 + 6.0 * r2 - 0.5) * hsa;
+        if (pinchOn)
+            W += std::sin((theta - pinchAngle) * 3.0) * (pinch * 0.5 * r * r * r);
+        if (tubeOn && y > tubeStart) {
+            const double e = y - tubeStart;
+            W -= e * e * e * tube / tubeDenominator;
+        }
+        if (lateralOn)
+            W += std::sin(theta) * (lambdaNm / 555.0 - 1.0) * lateral * r;
+        if (shiftOn)
+            W += (lambdaNm - 555) / 65.0 * shift * r2;
+        if (turbOn) {
+            const int tx = clampIndex(256 + Nint(x * aperture * 0.2), 0, kPlaneSide - 1);
+            const int ty = clampIndex(256 + Nint(y * aperture * 0.2), 0, kPlaneSide - 1);
+            W += s.TurbScreen.at(tx, ty);
+        }
+
+        return W;
+    };
+    const bool anyInput = useOpd || useProfile || s.OpdMaskPresent || focusOn || comaOn ||
+                          astigOn || lsaOn || hsaOn || pinchOn || tubeOn || lateralOn ||
+                          shiftOn || turbOn;
+
     std::array<RowSample, kPlaneSide> row;
     for (int m = -R; m <= R; ++m) {
+        const double x0 = coord[m + R];
+        int spans[2][2];
+        const int spanCount = openSpans(coord.data() + R, R, x0, xs, ys, o2, spans);
         int k = 0;
-        for (int i = -R; i <= R; ++i) {
-            double x = coord[m + R], y = coord[i + R];
-            if (!(x * x + y * y < 1.0))
-                continue;
-            if (!((x + xs) * (x + xs) + (y + ys) * (y + ys) >= o2))
-                continue;
-            x += xs;
-            y += ys;
-            const double r2 = x * x + y * y;
-            const double r = needRadius ? std::sqrt(r2) : 0.0;
-            const double r4 = r2 * r2;
-            double W = 0.0, mask = 1.0;
-            const double theta = needAngle ? SafeArcTan2(x, y) : 0.0;
-
-            // M3: measured data. Samples that the misalignment moves off the OPD
-            // grid read no error and are blocked when a mask is present; the
-            // profile index is held within the profile.
-            if (useOpd || s.OpdMaskPresent) {
-                const long ox = 256 + Nint(s.OpdRadius * x);
-                const long oy = 256 + Nint(s.OpdRadius * y);
-                const bool inside = ox >= 0 && ox < kPlaneSide && oy >= 0 && oy < kPlaneSide;
-                if (useOpd)
-                    W = inside ? s.OpdMap.at(int(ox), int(oy)) : 0.0;
-                if (s.OpdMaskPresent)
-                    mask = inside ? s.OpdMask.at(int(ox), int(oy)) : 0.0;
+        for (int sp = 0; sp < spanCount; ++sp) {
+            for (int i = spans[sp][0]; i <= spans[sp][1]; ++i) {
+                double W = 0.0, mask = 1.0;
+                if (anyInput)
+                    W = wavefrontAt(x0 + xs, coord[i + R] + ys, mask);
+                row[k++] = RowSample{i, W, mask, 0.0f, 0.0f};
             }
-            if (useProfile) {
-                const int k = clampIndex(Nint(r * profileScale), 0, kPlaneSide - 1);
-                W = s.MirrorProfile[k] / double(lambdaNm);
-            }
-
-            if (focusOn)
-                W += focus * r2;
-            if (comaOn)
-                W += std::cos(theta - kPi / 2 + comaAngle + phi) * (mc + coma) * (1.5 * r2 * r - r);
-            if (astigOn) {
-                const double ca = std::cos(astigAngle + theta);
-                W += (ca * ca - 0.5) * (ma + astig) * r2;
-            }
-            if (lsaOn)
-                W += ((r2 - r4) - 1.0 / 6.0) * (lsa * 4.0);
-            if (hsaOn)
-                W -= (10.0 * r4 * r2 - 15.0 * r4 + 6.0 * r2 - 0.5) * hsa;
-            if (pinchOn)
-                W += std::sin((theta - pinchAngle) * 3.0) * (pinch * 0.5 * r * r * r);
-            if (tubeOn && y > tubeStart) {
-                const double e = y - tubeStart;
-                W -= e * e * e * tube / tubeDenominator;
-            }
-            if (lateralOn)
-                W += std::sin(theta) * (lambdaNm / 555.0 - 1.0) * lateral * r;
-            if (shiftOn)
-                W += (lambdaNm - 555) / 65.0 * shift * r2;
-            if (turbOn) {
-                const int tx = clampIndex(256 + Nint(x * aperture * 0.2), 0, kPlaneSide - 1);
-                const int ty = clampIndex(256 + Nint(y * aperture * 0.2), 0, kPlaneSide - 1);
-                W += s.TurbScreen.at(tx, ty);
-            }
-
-            row[k++] = RowSample{i, W, mask, 0.0f, 0.0f};
         }
         for (int j = 0; j < k; ++j) {
             RowSample& p = row[j];
