@@ -2,6 +2,7 @@
 
 #include "engine/fft_kernel.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -173,23 +174,53 @@ void Fft2DReference(SimState& s)
     }
 }
 
+namespace {
+
+void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftkernel::PassOptions& first,
+               const fftkernel::PassOptions& second)
+{
+    const int n = s.FftSize;
+    TwiddleTable tw;
+    buildTwiddles(n, s.FftSign, tw);
+    fftkernel::PassArgs args{srcRe, srcIm, s.SpecRe.data(), s.SpecIm.data(), n,
+                             s.BitRevTable.data(), tw.re.data(), tw.im.data()};
+    const bool avx2 = UseAvx2Kernels();
+    (avx2 ? fftkernel::passFirstIndexAvx2 : fftkernel::passFirstIndexGeneric)(args, first);
+    args.srcRe = s.SpecRe.data();
+    args.srcIm = s.SpecIm.data();
+    (avx2 ? fftkernel::passSecondIndexAvx2 : fftkernel::passSecondIndexGeneric)(args, second);
+}
+
+} // namespace
+
 void Fft2D(SimState& s)
+{
+    if (!validLength(s.FftSize))
+        return;
+    runPasses(s, s.SpecRe.data(), s.SpecIm.data(), {}, {});
+}
+
+void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void*, int), void* context)
 {
     const int n = s.FftSize;
     if (!validLength(n))
         return;
-    TwiddleTable tw;
-    buildTwiddles(n, s.FftSign, tw);
-    const fftkernel::PassArgs args{s.SpecRe.data(), s.SpecIm.data(), s.SpecRe.data(),
-                                   s.SpecIm.data(), n, s.BitRevTable.data(),
-                                   tw.re.data(), tw.im.data()};
-    if (UseAvx2Kernels()) {
-        fftkernel::passFirstIndexAvx2(args);
-        fftkernel::passSecondIndexAvx2(args);
-    } else {
-        fftkernel::passFirstIndexGeneric(args);
-        fftkernel::passSecondIndexGeneric(args);
+    // Only the columns of the square the last synthesis wrote can be non-zero;
+    // elsewhere the pupil planes hold +0.0 and so does their transform.
+    fftkernel::PassOptions first;
+    first.bandLo = std::max(0, s.PupilDirtyLo);
+    first.bandHi = std::min(n - 1, s.PupilDirtyHi);
+    fftkernel::PassOptions second = first;
+    second.intensity = true;
+    second.peak = &peak;
+    second.afterBatch = afterRows;
+    second.context = context;
+    if (first.bandHi < first.bandLo) {
+        // An empty pupil: the spectrum is zero everywhere.
+        first.bandLo = second.bandLo = 1;
+        first.bandHi = second.bandHi = 0;
     }
+    runPasses(s, s.PupilRe.data(), s.PupilIm.data(), first, second);
 }
 
 } // namespace qm

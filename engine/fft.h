@@ -22,6 +22,15 @@ void InverseFft1D(SimState& s);
 // to Fft2DReference.
 void Fft2D(SimState& s);
 
+// The star path: the same SpecRe / SpecIm as copying PupilRe / PupilIm there and
+// running Fft2D, except that SpecRe then holds the intensity im^2 + re^2 as
+// ComputePsf would leave it. Only the columns of the square the last synthesis
+// wrote are transformed in the first pass. peak is raised to the largest
+// intensity; afterRows, when given, runs after each batch of eight rows
+// x0 .. x0 + 7 is final.
+void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void* context, int x0),
+                               void* context);
+
 // The plain routine: one line at a time through LineRe / LineIm with Fft1D.
 void Fft2DReference(SimState& s);
 

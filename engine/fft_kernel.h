@@ -19,11 +19,28 @@ struct PassArgs {
     const float* twiddleIm;
 };
 
-// Lines along the first index (one per column y). Columns whose input is all
-// +0.0 produce +0.0 and are not transformed.
-void passFirstIndexGeneric(const PassArgs& a);
-void passSecondIndexGeneric(const PassArgs& a);
-void passFirstIndexAvx2(const PassArgs& a);
-void passSecondIndexAvx2(const PassArgs& a);
+// What a pass may take for granted and what it adds to the plain transform.
+struct PassOptions {
+    // Columns of the source outside bandLo .. bandHi hold +0.0 only. The first
+    // pass does not touch them in the destination (their transform is +0.0); the
+    // second pass, given the same band, takes them as +0.0 without reading them.
+    int bandLo = 0;
+    int bandHi = 511;
+    // Second pass only: write the intensity im^2 + re^2 into dstRe in place of the
+    // real part, and keep the largest intensity in *peak.
+    bool intensity = false;
+    float* peak = nullptr;
+    // Second pass only: called after each batch of eight rows x0 .. x0 + 7 is written.
+    void (*afterBatch)(void* context, int x0) = nullptr;
+    void* context = nullptr;
+};
+
+// Lines along the first index (one per column y). Where a batch of columns in
+// the band is all +0.0 nothing is transformed: the result is +0.0, written only
+// when the destination is not the source.
+void passFirstIndexGeneric(const PassArgs& a, const PassOptions& o);
+void passSecondIndexGeneric(const PassArgs& a, const PassOptions& o);
+void passFirstIndexAvx2(const PassArgs& a, const PassOptions& o);
+void passSecondIndexAvx2(const PassArgs& a, const PassOptions& o);
 
 } // namespace qm::fftkernel

@@ -7,7 +7,7 @@ namespace avx2 {
 #include "engine/fft_kernel.inc"
 } // namespace avx2
 
-void passFirstIndexAvx2(const PassArgs& a) { avx2::passFirstIndex(a); }
-void passSecondIndexAvx2(const PassArgs& a) { avx2::passSecondIndex(a); }
+void passFirstIndexAvx2(const PassArgs& a, const PassOptions& o) { avx2::passFirstIndex(a, o); }
+void passSecondIndexAvx2(const PassArgs& a, const PassOptions& o) { avx2::passSecondIndex(a, o); }
 
 } // namespace qm::fftkernel

@@ -5,7 +5,7 @@ namespace generic {
 #include "engine/fft_kernel.inc"
 } // namespace generic
 
-void passFirstIndexGeneric(const PassArgs& a) { generic::passFirstIndex(a); }
-void passSecondIndexGeneric(const PassArgs& a) { generic::passSecondIndex(a); }
+void passFirstIndexGeneric(const PassArgs& a, const PassOptions& o) { generic::passFirstIndex(a, o); }
+void passSecondIndexGeneric(const PassArgs& a, const PassOptions& o) { generic::passSecondIndex(a, o); }
 
 } // namespace qm::fftkernel

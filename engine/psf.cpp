@@ -259,13 +259,12 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
 
 } // namespace
 
-void ComputePsf(SimState& s)
-{
-    const int n = s.FftSize;
-    if (n != 512 && n != 256 && n != 128)
-        return;
+namespace {
 
-    intensityPass(s, n);
+// Everything after the intensity, peak and total: the log line, the brightness
+// reference, and the centred unit-sum image with its grey picture.
+void finishPsf(SimState& s, int n)
+{
     s.LastPsfMax = s.PsfMax;
     s.log(FormatFloat(s.PsfMax));
     if (s.UseFixedPsfMax && s.FixedPsfMax > s.PsfMax)
@@ -296,6 +295,56 @@ void ComputePsf(SimState& s)
         mapPassAvx2(s, n, scale, grey);
     else
         mapPassGeneric(s, n, scale, grey);
+}
+
+struct RowTotal {
+    SimState* state;
+    ExactRunningSum sum;
+};
+
+// Adds rows x0 .. x0 + 7 of the intensity in SpecRe to the running total, in
+// the order of the plain intensity pass.
+__attribute__((target_clones("avx2", "default")))
+void addRows(void* context, int x0)
+{
+    auto* t = static_cast<RowTotal*>(context);
+    const int n = t->state->FftSize;
+    ExactRunningSum sum = t->sum;   // a local copy stays in registers
+    for (int x = x0; x < x0 + 8; ++x) {
+        const float* re = &t->state->SpecRe.at(x, 0);
+        for (int y = 0; y < n; y += 8)
+            sum.add(load8(re + y));
+    }
+    t->sum = sum;
+}
+
+bool validSize(int n)
+{
+    return n == 512 || n == 256 || n == 128;
+}
+
+} // namespace
+
+void ComputePsf(SimState& s)
+{
+    const int n = s.FftSize;
+    if (!validSize(n))
+        return;
+    intensityPass(s, n);
+    finishPsf(s, n);
+}
+
+void TransformPupilAndComputePsf(SimState& s)
+{
+    const int n = s.FftSize;
+    if (!validSize(n))
+        return;
+    float peak = -1e9f;
+    RowTotal total{&s, {}};
+    TransformPupilToIntensity(s, peak, addRows, &total);
+    s.PsfMax = peak;
+    s.PsfTotal = total.sum.value();
+    finishPsf(s, n);
 }
 
 } // namespace qm

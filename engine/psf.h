@@ -7,6 +7,12 @@ namespace qm {
 // and the grey star picture in DisplayDib. Logs the peak.
 void ComputePsf(SimState& s);
 
+// The star path: exactly what copying PupilRe / PupilIm into SpecRe / SpecIm,
+// Fft2D and ComputePsf leave behind (in the spectrum planes, over the transform's
+// indices 0 .. N-1), with the copy, the all-zero columns and a separate
+// intensity pass left out.
+void TransformPupilAndComputePsf(SimState& s);
+
 // The display transfer table from panel.GammaSpin and panel.GammaSlopeSpin.
 void BuildGammaTable(SimState& s);
 

@@ -12,10 +12,7 @@ namespace qm {
 
 void TransformPupil(SimState& s)
 {
-    s.SpecRe.copyFrom(s.PupilRe);
-    s.SpecIm.copyFrom(s.PupilIm);
-    Fft2D(s);
-    ComputePsf(s);
+    TransformPupilAndComputePsf(s);
 }
 
 QImage DibSquare(const SimState& s, int size, int left)

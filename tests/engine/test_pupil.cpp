@@ -125,6 +125,41 @@ TEST(PupilTerms, ObstructionBlocksTheCentre)
     EXPECT_EQ(s->PupilSampleCount, open);
 }
 
+TEST(PupilTerms, OpenSamplesAreExactlyThoseOfThePerSampleTests)
+{
+    // Brute force over every grid sample with the stop and the moved obstruction.
+    const double shifts[][2] = {{0, 0}, {3, -2}, {-12.5, 7}, {40, -40}, {0.1, 0}, {-25, 0}};
+    for (double aperture : {60.0, 100.0, 333.0}) {
+        for (double obstruction : {0.0, 20.0, 47.0, 95.0}) {
+            for (const auto& sh : shifts) {
+                auto s = makeState();
+                s->panel.ApertureSpin = aperture;
+                s->panel.XShift = sh[0];
+                s->panel.YShift = sh[1];
+                s->Params[qm::prmObstruction].Value = obstruction;
+                s->Params[qm::prmFocus].Value = 0.25;
+                ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+                const int R = s->PupilRadius, c = 256;
+                const double xs = sh[0] / (aperture * 0.5), ys = sh[1] / (aperture * 0.5);
+                const double o2 = (0.01 * obstruction) * (0.01 * obstruction);
+                int open = 0;
+                for (int m = -R; m <= R; ++m)
+                    for (int i = -R; i <= R; ++i) {
+                        const double x = double(m) / R, y = double(i) / R;
+                        const bool expected = x * x + y * y < 1.0 &&
+                                              (x + xs) * (x + xs) + (y + ys) * (y + ys) >= o2;
+                        open += expected;
+                        const bool got = s->PupilRe.at(c + m, c + i) != 0.0f ||
+                                         s->PupilIm.at(c + m, c + i) != 0.0f;
+                        ASSERT_EQ(got, expected) << aperture << " " << obstruction << " "
+                                                 << sh[0] << "," << sh[1] << " at " << m << "," << i;
+                    }
+                ASSERT_EQ(s->PupilSampleCount, open);
+            }
+        }
+    }
+}
+
 TEST(PupilTerms, ColourTermsVanishAt555nm)
 {
     auto plain = makeState();
