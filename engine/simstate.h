@@ -154,6 +154,9 @@ public:
     float MirrorProfileScale = 1.0f;
     std::string MirrorProfileFile;
 
+    // Set by Escape in any image window; long computations that poll it stop.
+    bool AbortRequested = false;
+
     // --- what the engine tells the user interface ----------------------------------------
     std::string Label21;   // misalignment coma
     std::string Label22;   // misalignment astigmatism

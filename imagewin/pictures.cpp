@@ -5,6 +5,8 @@
 #include "engine/psf.h"
 #include "engine/pupil.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -136,6 +138,49 @@ MtfCurves ComputeMtf(SimState& s)
     }
     out.undersampled = !(out.curve1.back() <= 0.05f);
     return out;
+}
+
+} // namespace qm
+
+namespace qm {
+
+float LevelFactor(int v)
+{
+    return v <= 100 ? float(v) * 0.01f : float(v - 100) * (1.0f / 9.0f) + 1.0f;
+}
+
+QImage ColourBalanced(const QImage& source, const ColourLevels& l)
+{
+    const QImage src = source.convertToFormat(QImage::Format_RGB32);
+    QImage out(src.size(), QImage::Format_RGB32);
+    const float fl = LevelFactor(200 - l.luminosity);
+    const float fr = LevelFactor(l.redOn ? 200 - l.red : 0);
+    const float fg = LevelFactor(l.greenOn ? 200 - l.green : 0);
+    const float fb = LevelFactor(l.blueOn ? 200 - l.blue : 0);
+    // Each channel value maps through its own 256-entry table.
+    auto table = [fl](float f) {
+        std::array<int, 256> t{};
+        for (int v = 0; v < 256; ++v)
+            t[v] = std::clamp<int>(NintI(float(v) * f * fl), 0, 255);
+        return t;
+    };
+    const auto tr = table(fr), tg = table(fg), tb = table(fb);
+    for (int y = 0; y < src.height(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+        QRgb* o = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < src.width(); ++x)
+            o[x] = qRgb(tr[qRed(in[x])], tg[qGreen(in[x])], tb[qBlue(in[x])]);
+    }
+    return out;
+}
+
+std::string MemoryStatusText(unsigned long long totalPhysical, unsigned long long availablePhysical,
+                             unsigned long long totalVirtual, unsigned long long availableVirtual)
+{
+    return "TotMem: " + std::to_string(totalPhysical / 1024) + " KB" + "AvailMem: " +
+           std::to_string(availablePhysical / 1024) + " KB" + "VirtMem: " +
+           std::to_string(totalVirtual / 1048576) + " MB" + "AvailVirt: " +
+           std::to_string(availableVirtual / 1048576) + " MB";
 }
 
 } // namespace qm

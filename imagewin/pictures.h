@@ -8,6 +8,7 @@
 
 #include <QImage>
 
+#include <string>
 #include <vector>
 
 namespace qm {
@@ -59,5 +60,30 @@ struct MtfCurves {
     bool undersampled = false;   // curve1 still above 0.05 at its last point
 };
 MtfCurves ComputeMtf(SimState& s);
+
+} // namespace qm
+
+namespace qm {
+
+// The colour levels of an image window: slider positions 0 .. 200 (100 neutral,
+// smaller is brighter) and the three channel switches.
+struct ColourLevels {
+    int red = 100, green = 100, blue = 100, luminosity = 100;
+    bool redOn = true, greenOn = true, blueOn = true;
+    bool operator==(const ColourLevels&) const = default;
+};
+
+// Factor of a level value v = 200 - position: v / 100 up to 100, then rising to
+// 12.111 at 200.
+float LevelFactor(int v);
+
+// The picture with each channel scaled by its level and the luminosity level,
+// rounded and clamped to 0 .. 255; a switched-off channel is black.
+QImage ColourBalanced(const QImage& source, const ColourLevels& levels);
+
+// "TotMem: ... KB" and the other memory figures of the status bar, from
+// physical and virtual totals and availabilities in bytes.
+std::string MemoryStatusText(unsigned long long totalPhysical, unsigned long long availablePhysical,
+                             unsigned long long totalVirtual, unsigned long long availableVirtual);
 
 } // namespace qm

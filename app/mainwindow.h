@@ -1,0 +1,141 @@
+#pragma once
+// TMainForm: the frame of the program. An MDI area for the pictures and the
+// analysis windows, the tool bar of image commands, the telescope panel docked
+// at the left, the tool windows, and the one simulation state of the run.
+
+#include "analysis/mtfwindow.h"
+#include "analysis/psfwindow.h"
+#include "app/settingsstore.h"
+#include "engine/simstate.h"
+#include "imagewin/imagehost.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QToolButton;
+
+namespace qm {
+
+class CalibrationTool;
+class ImageSettingTool;
+class TelescopePanel;
+class TMDIImage;
+
+class TMainForm : public QMainWindow, public ImageHost {
+    Q_OBJECT
+public:
+    // The settings store is the user's own unless one is given (tests).
+    explicit TMainForm(std::unique_ptr<SettingsStore> settings = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- image commands -------------------------------------------------------------
+    void StarImageButtonClick();
+    void RxSpeedButton2Click();    // Intra/Extra
+    void AllScopeButtonClick();    // Calculate all
+    void PointAtClick();           // update of the active image
+    void RxSpeedButton5Click();    // MTF
+    void RxSpeedButton7Click();    // PSF/EE
+    void RxSpeedButton4Click();    // monitor calibration
+    void UpdateMenuItems();
+
+    // --- state the Parts name ---------------------------------------------------------
+    SimState& Sim() { return *state_; }
+    TelescopePanel* telescopePanel() const { return panel_; }
+    CalibrationTool* calibrationTool() const { return calibration_; }
+    ImageSettingTool* imageSettingTool() const { return colorTool_; }
+    QMdiArea* mdiArea() const { return mdi_; }
+    QPlainTextEdit* logMemo() const { return LogMemo_; }
+    TMTFForm* mtfForm() const { return mtf_; }
+    TPSFFORM* psfForm() const { return psf_; }
+    QDockWidget* aboutWindow() const { return AboutWindow_; }
+    TMDIImage* activeImage() const;
+
+    QString ImageKind;
+    int NextWindowLeft = 0;
+    int NextWindowTop = 0;
+    bool MtfFormOpen = false;
+    bool PsfFormOpen = false;
+    bool D3WaveOpen = false;
+    bool SliceFormOpen = false;
+    bool ChromaControlsOpen = false;
+    int MtfToolWidth = 256;
+    int MtfToolHeight = 256;
+    QString OpdDirectory;
+    // 400 .. 700 nm in steps of 1 nm.
+    std::array<bool, 301> SelectedWavelengths{};
+
+    // --- ImageHost -------------------------------------------------------------------------
+    SimState& state() override { return *state_; }
+    QString imageKind() const override { return ImageKind; }
+    int newImageSize() const override;
+    int currentScope() const override;
+    QString scopeName(int number) const override;
+    ParamTable scopeParams(int number) const override;
+    void storeScopeParams(int number, const ParamTable& params) override;
+    void selectScope(int number) override;
+    void markScopeSelected(int number) override;
+    QPoint nextWindowPosition() const override { return {NextWindowLeft, NextWindowTop}; }
+    void setNextWindowPosition(QPoint p) override;
+    void log(const QString& line) override;
+    void setMemoryStatus(const QString& text) override;
+    ColourLevels colourLevels() const override;
+    void showColourLevels(const ColourLevels& levels, bool dimming) override;
+    void setDimmingChecked(bool on) override;
+    void showImageSetting() override;
+    bool psfFormOpen() const override { return PsfFormOpen; }
+    bool mtfFormOpen() const override { return MtfFormOpen; }
+    void fillPsfWindows(const Plane& plane, float peak, int sampleCount) override;
+    void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) override;
+    void updateActiveImage() override { PointAtClick(); }
+    void reportProblem(const QString& message) override;
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    void FormCreate();
+    void buildToolBar();
+    void buildMenus();
+    void buildToolWindows();
+    void readSettings();
+    void imageCommand(const QString& kind, bool rebuildTable);
+    void placeBeside();
+    TMDIImage* CreateImageWindow(const QString& kind);
+    void synthesize();
+    void LRGBChange();
+    void CheckBox1Click(bool on);
+    void updateImagesOfCurrentScope();
+
+    std::unique_ptr<SimState> state_;
+    std::unique_ptr<SettingsStore> settings_;
+    QMdiArea* mdi_ = nullptr;
+    TelescopePanel* panel_ = nullptr;
+    CalibrationTool* calibration_ = nullptr;
+    ImageSettingTool* colorTool_ = nullptr;
+    QDockWidget* TelescopeTool_ = nullptr;
+    QDockWidget* ColorTool_ = nullptr;
+    QDockWidget* AboutWindow_ = nullptr;
+    QDockWidget* ScreenCalibrateTool_ = nullptr;
+    QDockWidget* Logwindow_ = nullptr;
+    QDockWidget* ProgressWindow_ = nullptr;
+    QPlainTextEdit* LogMemo_ = nullptr;
+    QLabel* hintPanel_ = nullptr;
+    QLabel* memoryPanel_ = nullptr;
+    QList<QAction*> windowItems_;
+    QPointer<TMTFForm> mtf_;
+    QPointer<TPSFFORM> psf_;
+    bool applyingLevels_ = false;
+};
+
+} // namespace qm
