@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTime>
@@ -77,6 +78,27 @@ MemoryFigures queryMemory()
     return m;
 }
 
+// The "Scope" cursor over pictures: a small eyepiece cross-hair, drawn here.
+QCursor scopeCursor()
+{
+    static const QCursor cursor = [] {
+        QPixmap pm(24, 24);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::white, 3));
+        p.drawEllipse(QPointF(12, 12), 8, 8);
+        p.setPen(QPen(Qt::black, 1));
+        p.drawEllipse(QPointF(12, 12), 8, 8);
+        p.drawLine(12, 1, 12, 8);
+        p.drawLine(12, 16, 12, 23);
+        p.drawLine(1, 12, 8, 12);
+        p.drawLine(16, 12, 23, 12);
+        return QCursor(pm, 12, 12);
+    }();
+    return cursor;
+}
+
 } // namespace
 
 TMDIImage::TMDIImage(ImageHost& host, QWidget* parent) : QWidget(parent), host_(host)
@@ -89,6 +111,7 @@ TMDIImage::TMDIImage(ImageHost& host, QWidget* parent) : QWidget(parent), host_(
     DisplayImage_->setObjectName(QStringLiteral("DisplayImage"));
     DisplayImage_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     DisplayImage_->setStyleSheet(QStringLiteral("background: black"));
+    DisplayImage_->setCursor(scopeCursor());
 
     TelescopeLabel_ = new QLabel(QStringLiteral("Zoomcontrol"), this);
     TelescopeLabel_->setObjectName(QStringLiteral("TelescopeLabel"));

@@ -390,6 +390,48 @@ TEST_F(MainWindowTest, PsfAndMtfWindowsOpenOnceAndFill)
     EXPECT_TRUE(window->PsfFormOpen);
 }
 
+TEST_F(MainWindowTest, ActivationBringsBackEachWindowsTelescopeLevelsAndCurves)
+{
+    qm::ImageSettingTool* tool = window->imageSettingTool();
+    window->StarImageButtonClick();
+    QMdiSubWindow* first = windows()[0];
+    tool->RedSlider->setValue(40);
+    panel().AddscopeButton->click();
+    panel().ObstructionSpin->setValue(45);
+    panel().FocusControl->setValue(0.4);   // lowers the Strehl ratio
+    window->StarImageButtonClick();
+    QMdiSubWindow* second = windows()[1];
+    EXPECT_EQ(imageAt(1)->RedLevel, 100);   // a new window starts neutral
+    window->RxSpeedButton7Click();
+    const QString strehlOfSecond = window->psfForm()->psfLine()->name();
+
+    window->mdiArea()->setActiveSubWindow(first);
+    EXPECT_EQ(panel().CurrentScope, 1);
+    EXPECT_EQ(panel().ObstructionSpin->value(), 0.0);
+    EXPECT_EQ(tool->RedSlider->value(), 40);
+    EXPECT_EQ(window->psfForm()->psfLine()->name(), "PSF 1");
+    window->mdiArea()->setActiveSubWindow(second);
+    EXPECT_EQ(panel().CurrentScope, 2);
+    EXPECT_EQ(panel().ObstructionSpin->value(), 45.0);
+    EXPECT_EQ(tool->RedSlider->value(), 100);
+    EXPECT_EQ(window->psfForm()->psfLine()->name(), strehlOfSecond);
+    EXPECT_NE(strehlOfSecond, "PSF 1");
+}
+
+TEST_F(MainWindowTest, UpdateButtonRecomputesAndReportsMemory)
+{
+    window->StarImageButtonClick();
+    panel().FocusControl->setValue(1.5);
+    const QImage before = imageAt(0)->spareImage();
+    imageAt(0)->findChild<QToolButton*>("UpdateButton")->click();
+    EXPECT_NE(imageAt(0)->spareImage(), before);
+    EXPECT_TRUE(logLines().contains("Update star 512"));
+    const QString memory = window->findChild<QLabel*>("MemoryPanel")->text();
+    EXPECT_TRUE(memory.startsWith("TotMem: ")) << memory.toStdString();
+    EXPECT_TRUE(memory.contains(" KBAvailMem: ")) << memory.toStdString();
+    EXPECT_TRUE(memory.endsWith(" MB")) << memory.toStdString();
+}
+
 TEST_F(MainWindowTest, AnApertureBeyondTheGridIsRefusedWithAMessage)
 {
     // At resolution 5 a 1000 mm pupil needs 446 samples of radius; the grid has 256.

@@ -193,4 +193,43 @@ TEST(Mtf, EmptyPupilGivesZeroCurves)
     EXPECT_FALSE(m.undersampled);
 }
 
+TEST(ColourBalance, NeutralLevelsSwitchesAndSaturation)
+{
+    QImage src(4, 1, QImage::Format_RGB32);
+    src.setPixel(0, 0, qRgb(10, 100, 200));
+    src.setPixel(1, 0, qRgb(0, 0, 0));
+    src.setPixel(2, 0, qRgb(255, 255, 255));
+    src.setPixel(3, 0, qRgb(50, 51, 52));
+    EXPECT_EQ(qm::ColourBalanced(src, {}), src);
+
+    qm::ColourLevels l;
+    l.greenOn = false;
+    const QImage noGreen = qm::ColourBalanced(src, l);
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(qGreen(noGreen.pixel(x, 0)), 0);
+        EXPECT_EQ(qRed(noGreen.pixel(x, 0)), qRed(src.pixel(x, 0)));
+    }
+
+    l = {};
+    l.red = 0;   // factor 12.111
+    const QImage bright = qm::ColourBalanced(src, l);
+    EXPECT_EQ(qRed(bright.pixel(0, 0)), 121);   // Round(10 x 12.111)
+    EXPECT_EQ(qRed(bright.pixel(3, 0)), 255);
+    EXPECT_NEAR(qm::LevelFactor(200), 12.111f, 1e-3f);
+    EXPECT_EQ(qm::LevelFactor(0), 0.0f);
+    EXPECT_EQ(qm::LevelFactor(100), 1.0f);
+
+    l = {};
+    l.luminosity = 150;   // factor 0.5 on every channel
+    const QImage dim = qm::ColourBalanced(src, l);
+    EXPECT_EQ(dim.pixel(0, 0), qRgb(5, 50, 100));
+    EXPECT_EQ(dim.pixel(3, 0), qRgb(25, 26, 26));   // halves to even
+}
+
+TEST(MemoryStatus, FiguresJoinedWithoutSeparators)
+{
+    EXPECT_EQ(qm::MemoryStatusText(8ULL << 30, 3ULL << 30, 10ULL << 30, 5ULL << 30),
+              "TotMem: 8388608 KBAvailMem: 3145728 KBVirtMem: 10240 MBAvailVirt: 5120 MB");
+}
+
 } // namespace
