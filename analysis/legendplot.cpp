@@ -48,7 +48,7 @@ QRect LegendPlot::legendRect() const
     const int width = widest + h + h / 2 + 8;
     const int height = h * active;
     const QRect field = axisRect()->rect();
-    const QRect box(field.right() - 6 - width, field.top() + 6, width, height);
+    const QRect box(field.right() - 6 - width + 1, field.top() + 6, width, height);
     if (box.left() < field.left() - 2 || box.bottom() > field.bottom() + 2)
         return {};
     return box;

@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -48,5 +49,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quillmere-screenshot: cannot write %s\n", qPrintable(out));
         return 1;
     }
+    // The log of the session: the computations and their times.
+    std::fputs(qPrintable(window.logMemo()->toPlainText() + QLatin1Char('\n')), stdout);
     return 0;
 }
