@@ -251,10 +251,11 @@ void TMDIImage::eyepieceReadout()
     ImageSpinControl_->setValue(e * 0.1);
 }
 
-void TMDIImage::ComputeStarImage()
+// Keeps the figures of the star just computed and hands them to the open plot
+// windows; the MTF transform reuses the intensity the star left in SpecRe.
+void TMDIImage::recordStar()
 {
     SimState& s = host_.state();
-    TransformPupil(s);
     if (!PsfPlane)
         PsfPlane = std::make_unique<Plane>();
     PsfPlane->copyFrom(s.PsfImage);
@@ -267,6 +268,13 @@ void TMDIImage::ComputeStarImage()
         mtfCurves = ComputeMtf(s);
         host_.fillMtfWindows(mtfCurves, true);
     }
+}
+
+void TMDIImage::ComputeStarImage()
+{
+    SimState& s = host_.state();
+    TransformPupil(s);
+    recordStar();
     const int size = ImageSize;
     displayImage_ = DibSquare(s, size, 255 - size / 2);
     spareImage_ = StarPicture(s, size);
@@ -289,18 +297,7 @@ void TMDIImage::computeIntra(bool creation)
     PairResult pair = IntraExtraPair(s, size, ImageSpinControl_->value());
     lastStatus_ = pair.status;
     // The pair's last star (-defocus) is the one the plot windows see.
-    if (!PsfPlane)
-        PsfPlane = std::make_unique<Plane>();
-    PsfPlane->copyFrom(s.PsfImage);
-    PsfPeak = s.LastPsfMax;
-    PsfSampleCount = s.PupilSampleCount;
-    MtfComputed = host_.mtfFormOpen();
-    if (host_.psfFormOpen())
-        host_.fillPsfWindows(s.PsfImage, s.LastPsfMax, s.PupilSampleCount);
-    if (host_.mtfFormOpen()) {
-        mtfCurves = ComputeMtf(s);
-        host_.fillMtfWindows(mtfCurves, true);
-    }
+    recordStar();
     displayImage_ = pair.picture;
     spareImage_ = pair.picture;
 }

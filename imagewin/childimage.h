@@ -66,6 +66,7 @@ protected:
 
 private:
     void ComputeStarImage();
+    void recordStar();
     void computeIntra(bool alsoDisplay);
     void layoutFor(int pictureWidth, int pictureHeight);
     void showPicture();
