@@ -59,6 +59,23 @@ inline void store8(float* p, v8f v)
     std::memcpy(p, &v, sizeof v);
 }
 
+// Reductions of eight lanes by halving, without leaving the vector unit.
+inline bool anyLane(v8i v)
+{
+    v |= __builtin_shufflevector(v, v, 4, 5, 6, 7, 0, 1, 2, 3);
+    v |= __builtin_shufflevector(v, v, 2, 3, 0, 1, 6, 7, 4, 5);
+    v |= __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
+    return v[0] != 0;
+}
+
+inline int laneSum(v8i v)
+{
+    v += __builtin_shufflevector(v, v, 4, 5, 6, 7, 0, 1, 2, 3);
+    v += __builtin_shufflevector(v, v, 2, 3, 0, 1, 6, 7, 4, 5);
+    v += __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
+    return v[0];
+}
+
 // The running single-precision total of the intensities, added one value at a
 // time as t = fl(t + v). Within one binade [2^e, 2^(e+1)) every float is a
 // multiple of u = ulp(t), so fl(t + v) = t + u * rint(v / u) whenever v / u is not
@@ -79,14 +96,8 @@ public:
             const v8f k = (q + magic) - magic;   // rint for 0 <= q < 2^22
             const v8f d = k - q;
             const v8i bad = (q >= 4194304.0f) | (d == 0.5f) | (d == -0.5f) | (q != q);
-            bool ok = true;
-            for (int l = 0; l < 8; ++l)
-                ok = ok && !bad[l];
-            if (ok) {
-                const v8i ki = __builtin_convertvector(k, v8i);
-                int count = 0;
-                for (int l = 0; l < 8; ++l)
-                    count += ki[l];
+            if (!anyLane(bad)) {
+                const int count = laneSum(__builtin_convertvector(k, v8i));
                 const double next = total_ + ulp_ * count;
                 if (next < top_) {
                     total_ = next;
@@ -222,6 +233,7 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
     const __m256i vZero = _mm256_setzero_si256();
     const __m256i vLast = _mm256_set1_epi32(kGammaEntries - 1);
     const int* table = reinterpret_cast<const int*>(grey);
+    const __m256i darkest = _mm256_set1_epi32(table[0]);
     for (int x0 = 0; x0 < n; x0 += 8) {
         const int X0 = framePos(x0, n);
         for (int y0 = 0; y0 < n; y0 += 8) {
@@ -233,7 +245,11 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
                 const __m256d hi = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(I, 1)), vScale), v1000);
                 __m256i idx = _mm256_set_m128i(_mm256_cvtpd_epi32(hi), _mm256_cvtpd_epi32(lo));
                 idx = _mm256_min_epi32(_mm256_max_epi32(idx, vZero), vLast);
-                rows[dx] = _mm256_castsi256_ps(_mm256_i32gather_epi32(table, idx, 4));
+                // Most of a star's frame lies in the faint wings, at entry 0 of the
+                // table; a broadcast serves those rows without the slow gather.
+                rows[dx] = _mm256_testz_si256(idx, idx)
+                               ? _mm256_castsi256_ps(darkest)
+                               : _mm256_castsi256_ps(_mm256_i32gather_epi32(table, idx, 4));
                 _mm256_storeu_ps(&s.PsfImage.at(X0 + dx, Y0),
                                  dark ? _mm256_setzero_ps() : _mm256_div_ps(I, vTotal));
             }

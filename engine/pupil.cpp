@@ -394,6 +394,21 @@ Status SynthesizePupil(SimState& s, int wavelength)
         const double x0 = coord[m + R];
         int spans[2][2];
         const int spanCount = openSpans(coord.data() + R, R, x0, xs, ys, o2, spans);
+        if (!anyInput) {
+            // W = +0 everywhere: the cleared planes already hold +0 for the wave
+            // map and sin(2 pi W); only cos(2 pi W) = 1 is written. Adding +0 leaves
+            // both sums and the extremes' candidate 0 as they would be.
+            for (int sp = 0; sp < spanCount; ++sp) {
+                float* re = &s.PupilRe.at(c + m, c + spans[sp][0]);
+                const int k = spans[sp][1] - spans[sp][0] + 1;
+                std::fill(re, re + k, 1.0f);
+                visited += k;
+                count += k;
+                waveMax = std::max(waveMax, 0.0);
+                waveMin = std::min(waveMin, 0.0);
+            }
+            continue;
+        }
         int k = 0;
         for (int sp = 0; sp < spanCount; ++sp) {
             for (int i = spans[sp][0]; i <= spans[sp][1]; ++i) {
