@@ -18,6 +18,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace qm {
 
 qint64 TimeOfDayMs()
@@ -54,6 +58,16 @@ struct MemoryFigures {
 MemoryFigures queryMemory()
 {
     MemoryFigures m;
+#ifdef Q_OS_WIN
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (GlobalMemoryStatusEx(&status)) {
+        m.total = status.ullTotalPhys;
+        m.available = status.ullAvailPhys;
+        m.virtualTotal = status.ullTotalVirtual;
+        m.virtualAvailable = status.ullAvailVirtual;
+    }
+#else
     QFile f(QStringLiteral("/proc/meminfo"));
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return m;
@@ -75,6 +89,7 @@ MemoryFigures queryMemory()
     // Virtual memory: what RAM and swap together can hold.
     m.virtualTotal = m.total + swapTotal;
     m.virtualAvailable = m.available + swapFree;
+#endif
     return m;
 }
 

@@ -377,6 +377,13 @@ TEST_F(MainWindowTest, PsfAndMtfWindowsOpenOnceAndFill)
     window->RxSpeedButton5Click();   // open already: nothing new
     EXPECT_EQ(windows().size(), 3);
 
+    // Its size is remembered, under the names the start reads in another case.
+    windows()[2]->resize(333, 222);
+    qm::SettingsStore store(settingsFile);
+    EXPECT_EQ(store.read("MTFtoolwidth").value_or(""), "333");
+    EXPECT_EQ(store.read("MTFtoolheight").value_or(""), "222");
+    EXPECT_EQ(window->MtfToolWidth, 333);
+
     // A smaller transform gives N / 8 profile points and N / 2 MTF points.
     panel().ComboBox1->setCurrentIndex(2);
     EXPECT_EQ(window->Sim().FftSize, 128);
