@@ -245,7 +245,7 @@ Status SynthesizePupil(SimState& s, int wavelength)
                                " samples, at most " + std::to_string(n / 2) + "): the aperture " +
                                FormatDouble(aperture) + " mm at " + std::to_string(s.Wavelength) +
                                " nm exceeds the largest aperture of " +
-                               std::to_string(NintI(s.MaxAperture * 400.0 / s.Wavelength)) +
+                               std::to_string(NintI(s.MaxAperture * s.Wavelength / 400.0)) +
                                " mm at this resolution.");
     }
 

@@ -252,6 +252,7 @@ TEST(PupilGuards, RefusesAPupilLargerThanTheGrid)
     const qm::Status st = qm::SynthesizePupil(*s, 400);
     EXPECT_FALSE(st);
     EXPECT_NE(st.message.find("does not fit the grid"), std::string::npos);
+    EXPECT_NE(st.message.find("largest aperture of 825 mm"), std::string::npos) << st.message;
     EXPECT_EQ(s->PupilSampleCount, 0);
     for (int x = 0; x < 512; x += 7)
         for (int y = 0; y < 512; y += 7)
