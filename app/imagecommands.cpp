@@ -89,7 +89,7 @@ TMDIImage* TMainForm::CreateImageWindow(const QString& kind)
     sub->move(NextWindowLeft, NextWindowTop);
     const QString caption = kind == QLatin1String("planet")
                                 ? QStringLiteral("planetoriginal")
-                                : panel_->Scopes->currentText() + QStringLiteral(" (") +
+                                : panel_->scopeName(panel_->CurrentScope) + QStringLiteral(" (") +
                                       QString::number(Nint(state_->ViewMagnification)) + QStringLiteral("x )");
     sub->setWindowTitle(caption);
     connect(image, &TMDIImage::captionChanged, sub, &QWidget::setWindowTitle);
