@@ -9,7 +9,9 @@
 #include "imagewin/childimage.h"
 #include "support/tempdir.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -114,6 +116,50 @@ TEST_F(MainWindowTest, StartsWithOneTelescopeAndTheDefaults)
     EXPECT_EQ(panel().MaxApertureLabel->text(), "MxAp:825mm");
     panel().ResolutionSpin->setValue(5);
     EXPECT_EQ(panel().MaxApertureLabel->text(), "MxAp:413mm");
+}
+
+TEST_F(MainWindowTest, PanelControlsCarryTheirNamesRangesAndHints)
+{
+    auto* aperture = window->findChild<QSpinBox*>("ApertureSpin");
+    ASSERT_TRUE(aperture);
+    EXPECT_EQ(aperture->minimum(), 5);
+    EXPECT_EQ(aperture->maximum(), 1000);
+    EXPECT_EQ(aperture->singleStep(), 10);
+    EXPECT_EQ(aperture->toolTip(), "Aperture in mm");
+    struct Box {
+        const char* name;
+        double lo, hi, step;
+        int decimals;
+        const char* hint;
+    };
+    const Box boxes[] = {
+        {"ResolutionSpin", 5, 20, 1, 2, "Resolution in pixels/arcsecond"},
+        {"ObstructionSpin", 0, 95, 5, 2, "Obstruction percentage (diameter)"},
+        {"FocalRatio", 3.5, 20, 1, 2, "Focal Ratio"},
+        {"FocusControl", -20, 20, 0.1, 2, "Focus in waves"},
+        {"LSAControl", -1e9, 1e9, 0.1, 2, "Lower Spherical Aberration in Waves"},
+        {"HSAControl", -1e9, 1e9, 0.1, 2, "Higher Spherical Aberration in Waves"},
+        {"TubeRadius", 0.1, 0.9, 0.1, 2, ""},
+        {"TurbulenceSpin", 0, 2, 0.05, 2, ""},
+        {"XShift", -40, 40, 1, 1, ""},
+        {"YShift", -40, 40, 1, 1, ""},
+    };
+    for (const Box& b : boxes) {
+        auto* w = window->findChild<QDoubleSpinBox*>(b.name);
+        ASSERT_TRUE(w) << b.name;
+        EXPECT_EQ(w->minimum(), b.lo) << b.name;
+        EXPECT_EQ(w->maximum(), b.hi) << b.name;
+        EXPECT_EQ(w->singleStep(), b.step) << b.name;
+        EXPECT_EQ(w->decimals(), b.decimals) << b.name;
+        EXPECT_EQ(w->toolTip(), b.hint) << b.name;
+    }
+    // A value typed into an unlimited box is kept as it is.
+    panel().ComaControl->setValue(35);
+    EXPECT_EQ(window->Sim().Params[qm::prmComa].Value, 35.0);
+    EXPECT_EQ(window->findChild<QSlider*>("TrackBar1")->minimum(), -100);
+    EXPECT_EQ(panel().newImageSize(), 256);
+    panel().Imagesize->button(2)->click();
+    EXPECT_EQ(panel().newImageSize(), 128);
 }
 
 TEST_F(MainWindowTest, FocusInWavesSliderAndMillimetresFollowEachOther)
