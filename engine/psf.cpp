@@ -47,20 +47,24 @@ typedef double v4d __attribute__((vector_size(32)));
 typedef int v4i __attribute__((vector_size(16)));
 typedef int v8i __attribute__((vector_size(32)));
 
-inline v8f load8(const float* p)
+// Helpers that take or return 32-byte vectors are always inlined: called out of
+// line from the AVX2 instantiations they would pass vectors across two ABIs.
+#define QM_VECTOR_INLINE inline __attribute__((always_inline))
+
+QM_VECTOR_INLINE v8f load8(const float* p)
 {
     v8f v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-inline void store8(float* p, v8f v)
+QM_VECTOR_INLINE void store8(float* p, v8f v)
 {
     std::memcpy(p, &v, sizeof v);
 }
 
 // Reductions of eight lanes by halving, without leaving the vector unit.
-inline bool anyLane(v8i v)
+QM_VECTOR_INLINE bool anyLane(v8i v)
 {
     v |= __builtin_shufflevector(v, v, 4, 5, 6, 7, 0, 1, 2, 3);
     v |= __builtin_shufflevector(v, v, 2, 3, 0, 1, 6, 7, 4, 5);
@@ -68,7 +72,7 @@ inline bool anyLane(v8i v)
     return v[0] != 0;
 }
 
-inline int laneSum(v8i v)
+QM_VECTOR_INLINE int laneSum(v8i v)
 {
     v += __builtin_shufflevector(v, v, 4, 5, 6, 7, 0, 1, 2, 3);
     v += __builtin_shufflevector(v, v, 2, 3, 0, 1, 6, 7, 4, 5);
@@ -87,7 +91,7 @@ class ExactRunningSum {
 public:
     float value() const { return static_cast<float>(total_); }
 
-    void add(v8f v)
+    QM_VECTOR_INLINE void add(v8f v)
     {
         if (fast_) {
             const v8f q = v * invUlp_;   // exact: a power-of-two scaling
@@ -113,7 +117,7 @@ public:
     }
 
 private:
-    void rebinade(float t)
+    QM_VECTOR_INLINE void rebinade(float t)
     {
         std::uint32_t b;
         std::memcpy(&b, &t, sizeof b);
@@ -143,8 +147,9 @@ private:
 
 // Intensity into SpecRe, with its peak and its single-precision running total,
 // rows of the first index outer.
-__attribute__((target_clones("avx2", "default")))
-void intensityPass(SimState& s, int n)
+// The loop bodies below are compiled twice, for AVX2 and for any x86-64, and
+// picked at run time like the transform kernels.
+QM_VECTOR_INLINE void intensityPassBody(SimState& s, int n)
 {
     v8f peak8 = {-1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f};
     ExactRunningSum total;
@@ -166,6 +171,24 @@ void intensityPass(SimState& s, int n)
     s.PsfTotal = total.value();
 }
 
+__attribute__((target("avx2"))) void intensityPassAvx2(SimState& s, int n)
+{
+    intensityPassBody(s, n);
+}
+
+void intensityPassGeneric(SimState& s, int n)
+{
+    intensityPassBody(s, n);
+}
+
+void intensityPass(SimState& s, int n)
+{
+    if (UseAvx2Kernels())
+        intensityPassAvx2(s, n);
+    else
+        intensityPassGeneric(s, n);
+}
+
 // Frame position of transform index i: the zero frequency goes to 256.
 inline int framePos(int i, int n)
 {
@@ -174,7 +197,7 @@ inline int framePos(int i, int n)
 
 // Nearest integers, halves to even, of eight non-negative values below 2^51:
 // adding and removing 2^52 + 2^51 rounds in the current (nearest-even) mode.
-inline v8i nearestInt(v4d lo, v4d hi)
+QM_VECTOR_INLINE v8i nearestInt(v4d lo, v4d hi)
 {
     const double magic = 6755399441055744.0;
     lo = (lo + magic) - magic;
@@ -320,8 +343,7 @@ struct RowTotal {
 
 // Adds rows x0 .. x0 + 7 of the intensity in SpecRe to the running total, in
 // the order of the plain intensity pass.
-__attribute__((target_clones("avx2", "default")))
-void addRows(void* context, int x0)
+QM_VECTOR_INLINE void addRowsBody(void* context, int x0)
 {
     auto* t = static_cast<RowTotal*>(context);
     const int n = t->state->FftSize;
@@ -332,6 +354,16 @@ void addRows(void* context, int x0)
             sum.add(load8(re + y));
     }
     t->sum = sum;
+}
+
+__attribute__((target("avx2"))) void addRowsAvx2(void* context, int x0)
+{
+    addRowsBody(context, x0);
+}
+
+void addRowsGeneric(void* context, int x0)
+{
+    addRowsBody(context, x0);
 }
 
 bool validSize(int n)
@@ -357,7 +389,7 @@ void TransformPupilAndComputePsf(SimState& s)
         return;
     float peak = -1e9f;
     RowTotal total{&s, {}};
-    TransformPupilToIntensity(s, peak, addRows, &total);
+    TransformPupilToIntensity(s, peak, UseAvx2Kernels() ? addRowsAvx2 : addRowsGeneric, &total);
     s.PsfMax = peak;
     s.PsfTotal = total.sum.value();
     finishPsf(s, n);
