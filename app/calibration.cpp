@@ -1,5 +1,6 @@
 #include "app/calibration.h"
 
+#include "app/controls.h"
 #include "app/settingsstore.h"
 #include "engine/nint.h"
 #include "engine/psf.h"
@@ -70,26 +71,12 @@ CalibrationTool::CalibrationTool(SimState& state, QWidget* parent) : QWidget(par
     Shape1->setFixedWidth(147);
     RxLabel13 = new QLabel(QStringLiteral("147"));
     RxLabel13->setObjectName(QStringLiteral("RxLabel13"));
-    ViewDistanceSpin = new QDoubleSpinBox;
-    ViewDistanceSpin->setObjectName(QStringLiteral("ViewDistanceSpin"));
     // The distance divides the read-out and the magnification: at least 1 cm.
-    ViewDistanceSpin->setRange(1.0, 1e6);
-    ViewDistanceSpin->setSingleStep(1.0);
-    ViewDistanceSpin->setDecimals(2);
-    ViewDistanceSpin->setValue(57.0);
-    ViewDistanceSpin->setKeyboardTracking(false);
+    ViewDistanceSpin = RealBox("ViewDistanceSpin", 1.0, 1e6, 1.0, 57.0);
     Label5 = new QLabel(QStringLiteral("5 cm Circle = 5 degrees"));
     Label5->setObjectName(QStringLiteral("Label5"));
-    GammaSpin = new QDoubleSpinBox;
-    GammaSpin->setObjectName(QStringLiteral("GammaSpin"));
-    GammaSpin->setRange(0.1, 0.95);
-    GammaSpin->setSingleStep(0.05);
-    GammaSpin->setValue(0.45);
-    GammaSlopeSpin = new QDoubleSpinBox;
-    GammaSlopeSpin->setObjectName(QStringLiteral("GammaSlopeSpin"));
-    GammaSlopeSpin->setRange(0.0, 10.0);
-    GammaSlopeSpin->setSingleStep(1.0);
-    GammaSlopeSpin->setValue(4.5);
+    GammaSpin = RealBox("GammaSpin", 0.1, 0.95, 0.05, 0.45);
+    GammaSlopeSpin = RealBox("GammaSlopeSpin", 0.0, 10.0, 1.0, 4.5);
     SaveScreenButton = new QPushButton(QStringLiteral("Save Settings"));
     SaveScreenButton->setObjectName(QStringLiteral("SaveScreenButton"));
 

@@ -1,5 +1,7 @@
 #include "app/telescopepanel.h"
 
+#include "app/controls.h"
+
 #include "engine/fft.h"
 #include "engine/nint.h"
 #include "engine/pupil.h"
@@ -24,40 +26,6 @@ namespace {
 
 constexpr double kUnlimited = 1e9;   // boxes without limits
 
-void setHint(QWidget* w, const QString& hint)
-{
-    w->setToolTip(hint);
-    w->setStatusTip(hint);
-}
-
-QDoubleSpinBox* realBox(const char* name, double lo, double hi, double step, double value,
-                        int decimals = 2, const QString& hint = {})
-{
-    auto* b = new QDoubleSpinBox;
-    b->setObjectName(name);
-    b->setDecimals(decimals);
-    b->setRange(lo, hi);
-    b->setSingleStep(step);
-    b->setValue(value);
-    b->setKeyboardTracking(false);
-    if (!hint.isEmpty())
-        setHint(b, hint);
-    return b;
-}
-
-QSpinBox* integerBox(const char* name, int lo, int hi, int step, int value, const QString& hint = {})
-{
-    auto* b = new QSpinBox;
-    b->setObjectName(name);
-    b->setRange(lo, hi);
-    b->setSingleStep(step);
-    b->setValue(value);
-    b->setKeyboardTracking(false);
-    if (!hint.isEmpty())
-        setHint(b, hint);
-    return b;
-}
-
 void addRow(QGridLayout* g, int row, int column, const QString& label, QWidget* w)
 {
     g->addWidget(new QLabel(label), row, column * 2);
@@ -73,7 +41,7 @@ TelescopePanel::TelescopePanel(SimState& state, QWidget* parent) : QWidget(paren
     top->setContentsMargins(4, 4, 4, 4);
 
     auto* head = new QGridLayout;
-    ResolutionSpin = realBox("ResolutionSpin", 5, 20, 1, 10, 2, QStringLiteral("Resolution in pixels/arcsecond"));
+    ResolutionSpin = RealBox("ResolutionSpin", 5, 20, 1, 10, 2, QStringLiteral("Resolution in pixels/arcsecond"));
     addRow(head, 0, 0, QStringLiteral("Resolution \n(pix/asec)"), ResolutionSpin);
     ComboBox1 = new QComboBox;
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
@@ -99,13 +67,13 @@ TelescopePanel::TelescopePanel(SimState& state, QWidget* parent) : QWidget(paren
     Scopes->setInsertPolicy(QComboBox::NoInsert);
     AddscopeButton = new QPushButton(QStringLiteral("Add"));
     AddscopeButton->setObjectName(QStringLiteral("AddscopeButton"));
-    setHint(AddscopeButton, QStringLiteral("Add a telescope"));
+    SetHint(AddscopeButton, QStringLiteral("Add a telescope"));
     list->addWidget(new QLabel(QStringLiteral("Telescope")), 0, 0);
     list->addWidget(Scopes, 0, 1);
     list->addWidget(AddscopeButton, 0, 2);
     AllScopeButton = new QPushButton(QStringLiteral("Calculate all"));
     AllScopeButton->setObjectName(QStringLiteral("AllScopeButton"));
-    setHint(AllScopeButton, QStringLiteral("Update all images"));
+    SetHint(AllScopeButton, QStringLiteral("Update all images"));
     list->addWidget(AllScopeButton, 1, 0, 1, 3);
     top->addLayout(list);
     top->addStretch();
@@ -155,49 +123,49 @@ void TelescopePanel::buildTelescopeTab(QWidget* tab)
     MaxApertureLabel = new QLabel(QStringLiteral("MaxAperture:825mm"));
     MaxApertureLabel->setObjectName(QStringLiteral("MaxApertureLabel"));
     g->addWidget(MaxApertureLabel, 0, 0, 1, 4);
-    ApertureSpin = integerBox("ApertureSpin", 5, 1000, 10, 100, QStringLiteral("Aperture in mm"));
+    ApertureSpin = IntegerBox("ApertureSpin", 5, 1000, 10, 100, QStringLiteral("Aperture in mm"));
     addRow(g, 1, 0, QStringLiteral("Aperture(mm)"), ApertureSpin);
     EyepieceFL = new QLineEdit;
     EyepieceFL->setObjectName(QStringLiteral("EyepieceFL"));
     EyepieceFL->setReadOnly(true);
     EyepieceFL->setEnabled(false);
-    setHint(EyepieceFL, QStringLiteral("Eyepiece focal length (read-only)"));
+    SetHint(EyepieceFL, QStringLiteral("Eyepiece focal length (read-only)"));
     addRow(g, 1, 1, QStringLiteral("Eyepiece (mm)"), EyepieceFL);
-    ObstructionSpin = realBox("ObstructionSpin", 0, 95, 5, 20, 2, QStringLiteral("Obstruction percentage (diameter)"));
+    ObstructionSpin = RealBox("ObstructionSpin", 0, 95, 5, 20, 2, QStringLiteral("Obstruction percentage (diameter)"));
     addRow(g, 2, 0, QStringLiteral("Obstruction(%)"), ObstructionSpin);
-    FocalRatio = realBox("FocalRatio", 3.5, 20, 1, 10, 2, QStringLiteral("Focal Ratio"));
+    FocalRatio = RealBox("FocalRatio", 3.5, 20, 1, 10, 2, QStringLiteral("Focal Ratio"));
     addRow(g, 2, 1, QStringLiteral("Focal Ratio"), FocalRatio);
-    FocusControl = realBox("FocusControl", -20, 20, 0.1, 0, 2, QStringLiteral("Focus in waves"));
+    FocusControl = RealBox("FocusControl", -20, 20, 0.1, 0, 2, QStringLiteral("Focus in waves"));
     addRow(g, 3, 0, QStringLiteral("Focus (Wave)"), FocusControl);
-    Focusmetric = realBox("Focusmetric", -kUnlimited, kUnlimited, 0.1, 0, 2, QStringLiteral("Focus in mm"));
+    Focusmetric = RealBox("Focusmetric", -kUnlimited, kUnlimited, 0.1, 0, 2, QStringLiteral("Focus in mm"));
     addRow(g, 3, 1, QStringLiteral("Focus(mm)"), Focusmetric);
     TrackBar1 = new QSlider(Qt::Horizontal);
     TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
     TrackBar1->setRange(-100, 100);
     TrackBar1->setTickPosition(QSlider::NoTicks);
-    setHint(TrackBar1, QStringLiteral("Focus (wave) slider"));
+    SetHint(TrackBar1, QStringLiteral("Focus (wave) slider"));
     g->addWidget(TrackBar1, 4, 0, 1, 4);
-    ComaControl = realBox("ComaControl", -kUnlimited, kUnlimited, 0.1, 0, 2, QStringLiteral("Coma in waves"));
+    ComaControl = RealBox("ComaControl", -kUnlimited, kUnlimited, 0.1, 0, 2, QStringLiteral("Coma in waves"));
     addRow(g, 5, 0, QStringLiteral("Coma"), ComaControl);
-    ComaAngle = integerBox("ComaAngle", 0, 360, 1, 0);
+    ComaAngle = IntegerBox("ComaAngle", 0, 360, 1, 0);
     addRow(g, 5, 1, QStringLiteral("Angle"), ComaAngle);
-    AstigControl = realBox("AstigControl", -kUnlimited, kUnlimited, 0.1, 0, 2, QStringLiteral("Astigmatism in waves"));
+    AstigControl = RealBox("AstigControl", -kUnlimited, kUnlimited, 0.1, 0, 2, QStringLiteral("Astigmatism in waves"));
     addRow(g, 6, 0, QStringLiteral("Astigmatism"), AstigControl);
-    AstigAngle = integerBox("AstigAngle", 0, 360, 1, 0);
+    AstigAngle = IntegerBox("AstigAngle", 0, 360, 1, 0);
     addRow(g, 6, 1, QStringLiteral("Angle"), AstigAngle);
-    LSAControl = realBox("LSAControl", -kUnlimited, kUnlimited, 0.1, 0, 2,
+    LSAControl = RealBox("LSAControl", -kUnlimited, kUnlimited, 0.1, 0, 2,
                          QStringLiteral("Lower Spherical Aberration in Waves"));
     addRow(g, 7, 0, QStringLiteral("3rd LSA"), LSAControl);
-    HSAControl = realBox("HSAControl", -kUnlimited, kUnlimited, 0.1, 0, 2,
+    HSAControl = RealBox("HSAControl", -kUnlimited, kUnlimited, 0.1, 0, 2,
                          QStringLiteral("Higher Spherical Aberration in Waves"));
     addRow(g, 7, 1, QStringLiteral("5th HSA"), HSAControl);
-    PinchControl = realBox("PinchControl", -kUnlimited, kUnlimited, 0.1, 0);
+    PinchControl = RealBox("PinchControl", -kUnlimited, kUnlimited, 0.1, 0);
     addRow(g, 8, 0, QStringLiteral("Pinch"), PinchControl);
-    PinchAngle = integerBox("PinchAngle", 0, 360, 1, 0);
+    PinchAngle = IntegerBox("PinchAngle", 0, 360, 1, 0);
     addRow(g, 8, 1, QStringLiteral("Angle"), PinchAngle);
-    TubeControl = realBox("TubeControl", -kUnlimited, kUnlimited, 0.1, 0);
+    TubeControl = RealBox("TubeControl", -kUnlimited, kUnlimited, 0.1, 0);
     addRow(g, 9, 0, QStringLiteral("Tube"), TubeControl);
-    TubeRadius = realBox("TubeRadius", 0.1, 0.9, 0.1, 0.3);
+    TubeRadius = RealBox("TubeRadius", 0.1, 0.9, 0.1, 0.3);
     addRow(g, 9, 1, QStringLiteral("Radius"), TubeRadius);
     g->setRowStretch(10, 1);
 }
@@ -205,12 +173,12 @@ void TelescopePanel::buildTelescopeTab(QWidget* tab)
 void TelescopePanel::buildAdditionalTab(QWidget* tab)
 {
     auto* g = new QGridLayout(tab);
-    TurbulenceSpin = realBox("TurbulenceSpin", 0, 2, 0.05, 0);
+    TurbulenceSpin = RealBox("TurbulenceSpin", 0, 2, 0.05, 0);
     addRow(g, 0, 0, QStringLiteral("Turbulence"), TurbulenceSpin);
     auto* mis = new QGroupBox(QStringLiteral("Misalignment"));
     auto* mg = new QGridLayout(mis);
-    XShift = realBox("XShift", -40, 40, 1, 0, 1);
-    YShift = realBox("YShift", -40, 40, 1, 0, 1);
+    XShift = RealBox("XShift", -40, 40, 1, 0, 1);
+    YShift = RealBox("YShift", -40, 40, 1, 0, 1);
     addRow(mg, 0, 0, QStringLiteral("X-shift (mm)"), XShift);
     addRow(mg, 1, 0, QStringLiteral("Y-shift (mm)"), YShift);
     Label21 = new QLabel(QStringLiteral("Label21"));
@@ -225,7 +193,7 @@ void TelescopePanel::buildAdditionalTab(QWidget* tab)
 
     auto* sizeBox = new QGroupBox(QStringLiteral("Default ImageSize"));
     sizeBox->setObjectName(QStringLiteral("ImagesizeGroup"));
-    setHint(sizeBox, QStringLiteral("Select Imagesize"));
+    SetHint(sizeBox, QStringLiteral("Select Imagesize"));
     auto* sl = new QVBoxLayout(sizeBox);
     Imagesize = new QButtonGroup(this);
     Imagesize->setObjectName(QStringLiteral("Imagesize"));
