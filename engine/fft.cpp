@@ -11,8 +11,6 @@ namespace qm {
 
 namespace {
 
-FftKernel g_kernelChoice = FftKernel::Auto;
-
 bool validLength(int n)
 {
     return n >= 8 && n <= 512 && (n & (n - 1)) == 0;
@@ -62,9 +60,9 @@ void buildTwiddles(int n, int sign, TwiddleTable& t)
 
 } // namespace
 
-bool UseAvx2Kernels()
+bool UseAvx2Kernels(const SimState& s)
 {
-    switch (g_kernelChoice) {
+    switch (s.Kernel) {
     case FftKernel::Generic:
         return false;
     case FftKernel::Avx2:
@@ -80,11 +78,6 @@ bool CpuHasAvx2()
 {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
-}
-
-void SetFftKernel(FftKernel kernel)
-{
-    g_kernelChoice = kernel;
 }
 
 void BuildBitRevTable(SimState& s)
@@ -184,7 +177,7 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
     buildTwiddles(n, s.FftSign, tw);
     fftkernel::PassArgs args{srcRe, srcIm, s.SpecRe.data(), s.SpecIm.data(), n,
                              s.BitRevTable.data(), tw.re.data(), tw.im.data()};
-    const bool avx2 = UseAvx2Kernels();
+    const bool avx2 = UseAvx2Kernels(s);
     (avx2 ? fftkernel::passFirstIndexAvx2 : fftkernel::passFirstIndexGeneric)(args, first);
     args.srcRe = s.SpecRe.data();
     args.srcIm = s.SpecIm.data();

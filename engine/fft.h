@@ -34,11 +34,8 @@ void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void*
 // The plain routine: one line at a time through LineRe / LineIm with Fft1D.
 void Fft2DReference(SimState& s);
 
-// Which vector kernels the transform and the PSF mapping use. Auto picks AVX2
-// when the processor has it; the others let tests compare both builds.
-enum class FftKernel { Auto, Generic, Avx2 };
-void SetFftKernel(FftKernel kernel);
+// Whether the state's kernel choice (SimState::Kernel) runs the AVX2 build.
 bool CpuHasAvx2();
-bool UseAvx2Kernels();
+bool UseAvx2Kernels(const SimState& s);
 
 } // namespace qm

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <sstream>
 
 namespace qm {
 
@@ -49,6 +51,40 @@ std::string where(const std::string& file, int lineNo)
     return file + ", line " + std::to_string(lineNo) + ": ";
 }
 
+constexpr double kFloatMax = std::numeric_limits<float>::max();
+
+// A number that a single-precision plane can hold.
+std::optional<double> parseSingle(std::string_view text)
+{
+    const auto v = ParseNumber(text);
+    if (!v || std::fabs(*v) > kFloatMax)
+        return std::nullopt;
+    return v;
+}
+
+// The whole of a regular file of at most maxBytes bytes. Devices, pipes and
+// folders are refused before they are opened, and the read stops past the
+// limit, so neither a FIFO nor /dev/zero can hold the reader.
+Status readRegularFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out)
+{
+    const std::string file = path.string();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return Status::failure(file + ": not a regular file.");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Status::failure(file + ": the file cannot be opened.");
+    out.assign(maxBytes + 1, '\0');
+    in.read(out.data(), std::streamsize(out.size()));
+    if (in.bad())
+        return Status::failure(file + ": reading failed.");
+    out.resize(std::size_t(in.gcount()));
+    if (out.size() > maxBytes)
+        return Status::failure(file + ": the file is larger than " + std::to_string(maxBytes / 1024) +
+                               " KB; it cannot be a measured wavefront or profile.");
+    return Status::success();
+}
+
 struct OpdRecord {
     double a, b, v;
 };
@@ -63,7 +99,7 @@ std::optional<OpdRecord> parseOpdRecord(std::string_view line)
         return std::nullopt;
     const auto a = ParseNumber(line.substr(0, c1));
     const auto b = ParseNumber(line.substr(c1 + 1, c2 - c1 - 1));
-    const auto v = ParseNumber(line.substr(c2 + 1));
+    const auto v = parseSingle(line.substr(c2 + 1));
     if (!a || !b || !v)
         return std::nullopt;
     return OpdRecord{*a, *b, *v};
@@ -74,9 +110,11 @@ std::optional<OpdRecord> parseOpdRecord(std::string_view line)
 std::optional<double> ParseNumber(std::string_view text)
 {
     text = trim(text);
-    if (!text.empty() && text.front() == '+')
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus)
         text.remove_prefix(1);
-    if (text.empty())
+    // One sign at most: "+-1" is not a number.
+    if (text.empty() || (plus && (text.front() == '-' || text.front() == '+')))
         return std::nullopt;
     double v = 0.0;
     const auto res = std::from_chars(text.data(), text.data() + text.size(), v,
@@ -91,8 +129,8 @@ std::optional<std::pair<float, float>> ParseCsvPair(std::string_view line)
     const auto comma = line.find(',');
     if (comma == std::string_view::npos || line.size() < comma + 2)
         return std::nullopt;
-    const auto r = ParseNumber(line.substr(0, comma));
-    const auto v = ParseNumber(line.substr(comma + 1, line.size() - comma - 2));
+    const auto r = parseSingle(line.substr(0, comma));
+    const auto v = parseSingle(line.substr(comma + 1, line.size() - comma - 2));
     if (!r || !v)
         return std::nullopt;
     return std::make_pair(static_cast<float>(*r), static_cast<float>(*v));
@@ -111,9 +149,10 @@ Status LoadOpdFile(SimState& s, const std::string& directory, const std::string&
         return Status::success();
 
     const std::string file = path.string();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Status::failure(file + ": the file cannot be opened.");
+    std::string content;
+    if (Status st = readRegularFile(path, kMaxOpdBytes, content); !st)
+        return st;
+    std::istringstream in(content);
 
     auto fail = [&](std::string why) {
         s.OpdMap.copyFrom(s.ZeroPlane);
@@ -143,8 +182,8 @@ Status LoadOpdFile(SimState& s, const std::string& directory, const std::string&
         const auto rec = parseOpdRecord(line);
         if (!rec)
             return fail(where(file, lineNo) +
-                        "expected three comma-separated numbers a,b,value but found " +
-                        quoteText(line));
+                        "expected three comma-separated numbers a,b,value (the value within "
+                        "the single-precision range) but found " + quoteText(line));
         const bool inRange = std::fabs(rec->a) <= 1e6 && std::fabs(rec->b) <= 1e6;
         const long ia = inRange ? Nint(rec->a) : 1 << 20;
         const long ib = inRange ? Nint(rec->b) : 1 << 20;
@@ -167,9 +206,13 @@ Status LoadOpdFile(SimState& s, const std::string& directory, const std::string&
 
 Status LoadMirrorProfile(SimState& s, const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
         return Status::failure(path + ": the file cannot be opened.");
+    std::string content;
+    if (Status st = readRegularFile(path, kMaxProfileBytes, content); !st)
+        return st;
+    std::istringstream in(content);
 
     std::array<float, kPlaneSide> profile = s.MirrorProfile;
     float scale = 1.0f;
@@ -187,8 +230,9 @@ Status LoadMirrorProfile(SimState& s, const std::string& path)
         const auto pair = ParseCsvPair(line);
         if (!pair)
             return Status::failure(where(path, lineNo) +
-                                   "expected a radius, a comma and a value followed by one "
-                                   "terminating character, but found " + quoteText(line));
+                                   "expected a radius, a comma and a value (numbers within the "
+                                   "single-precision range) followed by one terminating "
+                                   "character, but found " + quoteText(line));
         const auto [r, v] = *pair;
         const long k = std::fabs(r) <= 1e6f ? Nint(r) : -1;
         if (k < 0 || k > 512)

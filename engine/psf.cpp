@@ -183,7 +183,7 @@ void intensityPassGeneric(SimState& s, int n)
 
 void intensityPass(SimState& s, int n)
 {
-    if (UseAvx2Kernels())
+    if (UseAvx2Kernels(s))
         intensityPassAvx2(s, n);
     else
         intensityPassGeneric(s, n);
@@ -330,7 +330,7 @@ void finishPsf(SimState& s, int n)
         }
     }
 
-    if (UseAvx2Kernels())
+    if (UseAvx2Kernels(s))
         mapPassAvx2(s, n, scale, grey);
     else
         mapPassGeneric(s, n, scale, grey);
@@ -389,7 +389,7 @@ void TransformPupilAndComputePsf(SimState& s)
         return;
     float peak = -1e9f;
     RowTotal total{&s, {}};
-    TransformPupilToIntensity(s, peak, UseAvx2Kernels() ? addRowsAvx2 : addRowsGeneric, &total);
+    TransformPupilToIntensity(s, peak, UseAvx2Kernels(s) ? addRowsAvx2 : addRowsGeneric, &total);
     s.PsfMax = peak;
     s.PsfTotal = total.sum.value();
     finishPsf(s, n);

@@ -159,6 +159,315 @@ int openSpans(const double* coord, int R, double x, double xs, double ys, double
     return n;
 }
 
+// Steps 1 to 4: the wavelength, the aperture from its control, the enabled
+// flags, the magnification and the measured wavefront when one is used. The
+// status is that of reading the OPD data.
+Status beginSynthesis(SimState& s, int wavelength)
+{
+    s.PupilSampleCount = 0;
+    s.Wavelength = wavelength;
+    if (s.onHideIntro)
+        s.onHideIntro();
+
+    s.Params[prmAperture].Value = s.panel.ApertureSpin;
+    for (int i = 1; i < kParamCount; ++i)
+        if (s.Params[i].Value != 0.0)
+            s.Params[i].Enabled = true;
+
+    const double rs = s.panel.ResolutionSpin;
+    s.ViewMagnification = rs * (18000.0 / s.panel.RxSlider1) * 57.0 / s.panel.ViewDistanceSpin;
+
+    if (s.panel.UseOPDcheckbox)
+        return loadMeasuredWavefront(s);
+    return Status::success();
+}
+
+// The refusals of step 6: a grid the transform cannot take, a pupil below one
+// sample, a pupil larger than the grid.
+Status checkGrid(const SimState& s, double aperture, double rs, int R)
+{
+    const int n = s.FftSize;
+    if (n != 512 && n != 256 && n != 128)
+        return Status::failure("The transform size must be 512, 256 or 128, not " +
+                               std::to_string(n) + ".");
+    if (R < 1)
+        return Status::failure("The pupil is smaller than one sample (aperture " +
+                               FormatDouble(aperture) + " mm at " + std::to_string(s.Wavelength) +
+                               " nm, resolution " + FormatDouble(rs) + ", FFT size " +
+                               std::to_string(n) + "): choose a larger aperture, a lower "
+                               "resolution or a larger FFT size.");
+    if (R > n / 2)
+        return Status::failure("The pupil does not fit the grid (radius " + std::to_string(R) +
+                               " samples, at most " + std::to_string(n / 2) + "): the aperture " +
+                               FormatDouble(aperture) + " mm at " + std::to_string(s.Wavelength) +
+                               " nm exceeds the largest aperture of " +
+                               std::to_string(NintI(s.MaxAperture * s.Wavelength / 400.0)) +
+                               " mm at this resolution.");
+    return Status::success();
+}
+
+// Step 9: a shifted secondary adds coma and astigmatism and moves the
+// obstruction; the read-outs go to Label21 / Label22.
+struct Misalignment {
+    double coma = 0.0, astig = 0.0;   // waves
+    double phi = 0.0;                 // direction of the shift
+    double xs = 0.0, ys = 0.0;        // shift in pupil radii
+};
+
+Misalignment misalignmentOf(SimState& s, double aperture)
+{
+    Misalignment m;
+    const double sx = s.panel.XShift, sy = s.panel.YShift;
+    if (sx == 0.0 && sy == 0.0)
+        return m;
+    const double d = std::sqrt(sx * sx + sy * sy);
+    m.phi = SafeArcTan2(sx, sy);
+    m.xs = sx / (aperture * 0.5);
+    m.ys = sy / (aperture * 0.5);
+    const double F = value(s, prmFocalRatio);
+    const double D = aperture;
+    const double lambda = s.Wavelength * 1e-6;
+    m.coma = (1.0 / (F * F)) * (1.0 / 48.0) * (D / lambda) * d / (D * F);
+    m.astig = (1.0 / F) * (-0.125) * (D / lambda) * d / (D * F) * d / (D * F);
+    s.Label21 = "coma  " + FormatDouble(Nint(m.coma * 100.0) * 0.01);
+    s.Label22 = "astig " + FormatDouble(Nint(m.astig * 100.0) * 0.01);
+    return m;
+}
+
+// The terms of the wavefront for one synthesis: which are on, their
+// coefficients, and the sum at one pupil point (M3 and step 10).
+class WavefrontTerms {
+public:
+    WavefrontTerms(const SimState& s, const Misalignment& mis, double aperture)
+        : s_(s), mis_(mis), aperture_(aperture)
+    {
+        useOpd_ = s.panel.UseOPDcheckbox;
+        useProfile_ = s.panel.UseProfileBox;
+        focusOn_ = enabled(s, prmFocus);
+        comaOn_ = enabled(s, prmComa) || mis.coma > 0.0;
+        astigOn_ = enabled(s, prmAstig) || mis.astig != 0.0;
+        lsaOn_ = enabled(s, prmLSA);
+        hsaOn_ = enabled(s, prmHSA);
+        pinchOn_ = enabled(s, prmPinch);
+        tubeOn_ = enabled(s, prmTube);
+        lateralOn_ = enabled(s, prmChromaLateral);
+        shiftOn_ = enabled(s, prmChromaShift);
+        turbOn_ = enabled(s, prmTurbulence);
+        needAngle_ = comaOn_ || astigOn_ || pinchOn_ || lateralOn_;
+        needRadius_ = comaOn_ || pinchOn_ || lateralOn_ || useProfile_;
+        anyInput_ = useOpd_ || useProfile_ || s.OpdMaskPresent || focusOn_ || comaOn_ ||
+                    astigOn_ || lsaOn_ || hsaOn_ || pinchOn_ || tubeOn_ || lateralOn_ ||
+                    shiftOn_ || turbOn_;
+
+        focus_ = value(s, prmFocus);
+        coma_ = value(s, prmComa);
+        comaAngle_ = value(s, prmComaAngle) * kDegToRad;
+        astig_ = value(s, prmAstig);
+        astigAngle_ = value(s, prmAstigAngle) * kDegToRad;
+        lsa_ = value(s, prmLSA);
+        hsa_ = value(s, prmHSA);
+        pinch_ = value(s, prmPinch);
+        pinchAngle_ = value(s, prmPinchAngle) * kDegToRad;
+        tube_ = value(s, prmTube);
+        tubeStart_ = value(s, prmTubeRadius);
+        tubeDenominator_ = std::pow(1.0 - tubeStart_, 3);
+        lateral_ = value(s, prmChromaLateral);
+        shift_ = value(s, prmChromaShift);
+        lambdaNm_ = s.Wavelength;
+        profileScale_ = s.MirrorProfileScale;
+    }
+
+    // False when every sample's wavefront is +0 and nothing masks it.
+    bool anyInput() const { return anyInput_; }
+
+    // The wavefront at one open sample, (x, y) already moved to the optical axis;
+    // mask < 1 blocks the sample.
+    double at(double x, double y, double& mask) const
+    {
+        const double r2 = x * x + y * y;
+        const double r = needRadius_ ? std::sqrt(r2) : 0.0;
+        const double r4 = r2 * r2;
+        double W = 0.0;
+        mask = 1.0;
+        const double theta = needAngle_ ? SafeArcTan2(x, y) : 0.0;
+
+        // M3: measured data. Samples that the misalignment moves off the OPD
+        // grid read no error and are blocked when a mask is present; the
+        // profile index is held within the profile.
+        if (useOpd_ || s_.OpdMaskPresent) {
+            const long ox = 256 + Nint(s_.OpdRadius * x);
+            const long oy = 256 + Nint(s_.OpdRadius * y);
+            const bool inside = ox >= 0 && ox < kPlaneSide && oy >= 0 && oy < kPlaneSide;
+            if (useOpd_)
+                W = inside ? s_.OpdMap.at(int(ox), int(oy)) : 0.0;
+            if (s_.OpdMaskPresent)
+                mask = inside ? s_.OpdMask.at(int(ox), int(oy)) : 0.0;
+        }
+        if (useProfile_) {
+            const int k = clampIndex(Nint(r * profileScale_), 0, kPlaneSide - 1);
+            W = s_.MirrorProfile[k] / double(lambdaNm_);
+        }
+
+        if (focusOn_)
+            W += focus_ * r2;
+        if (comaOn_)
+            W += std::cos(theta - kPi / 2 + comaAngle_ + mis_.phi) * (mis_.coma + coma_) *
+                 (1.5 * r2 * r - r);
+        if (astigOn_) {
+            const double ca = std::cos(astigAngle_ + theta);
+            W += (ca * ca - 0.5) * (mis_.astig + astig_) * r2;
+        }
+        if (lsaOn_)
+            W += ((r2 - r4) - 1.0 / 6.0) * (lsa_ * 4.0);
+        if (hsaOn_)
+            W -= (10.0 * r4 * r2 - 15.0 * r4 + 6.0 * r2 - 0.5) * hsa_;
+        if (pinchOn_)
+            W += std::sin((theta - pinchAngle_) * 3.0) * (pinch_ * 0.5 * r * r * r);
+        if (tubeOn_ && y > tubeStart_) {
+            const double e = y - tubeStart_;
+            W -= e * e * e * tube_ / tubeDenominator_;
+        }
+        if (lateralOn_)
+            W += std::sin(theta) * (lambdaNm_ / 555.0 - 1.0) * lateral_ * r;
+        if (shiftOn_)
+            W += (lambdaNm_ - 555) / 65.0 * shift_ * r2;
+        if (turbOn_) {
+            const int tx = clampIndex(256 + Nint(x * aperture_ * 0.2), 0, kPlaneSide - 1);
+            const int ty = clampIndex(256 + Nint(y * aperture_ * 0.2), 0, kPlaneSide - 1);
+            W += s_.TurbScreen.at(tx, ty);
+        }
+        return W;
+    }
+
+private:
+    const SimState& s_;
+    const Misalignment& mis_;
+    double aperture_;
+    bool useOpd_, useProfile_, focusOn_, comaOn_, astigOn_, lsaOn_, hsaOn_, pinchOn_, tubeOn_,
+        lateralOn_, shiftOn_, turbOn_, needAngle_, needRadius_, anyInput_;
+    double focus_, coma_, comaAngle_, astig_, astigAngle_, lsa_, hsa_, pinch_, pinchAngle_,
+        tube_, tubeStart_, tubeDenominator_, lateral_, shift_, profileScale_;
+    int lambdaNm_;
+};
+
+// The running figures of step 10, taken over the samples in order.
+struct Sums {
+    double sumW = 0.0, sumW2 = 0.0;
+    double waveMax = -1000.0, waveMin = 1000.0;
+    int visited = 0;   // samples inside the stop, masked ones included
+    int count = 0;     // open samples
+};
+
+// Step 10 for a telescope without any term: W = +0 everywhere. The cleared planes
+// already hold +0 for the wave map and sin(2 pi W); only cos(2 pi W) = 1 is
+// written. Adding +0 leaves both sums and the extremes' candidate 0 as they would be.
+void writePerfectRow(SimState& s, int px, int c, const int spans[][2], int spanCount, Sums& sums)
+{
+    for (int sp = 0; sp < spanCount; ++sp) {
+        float* re = &s.PupilRe.at(px, c + spans[sp][0]);
+        const int k = spans[sp][1] - spans[sp][0] + 1;
+        std::fill(re, re + k, 1.0f);
+        sums.visited += k;
+        sums.count += k;
+        sums.waveMax = std::max(sums.waveMax, 0.0);
+        sums.waveMin = std::min(sums.waveMin, 0.0);
+    }
+}
+
+// Step 10 over every row of the pupil. Each row is done in three sweeps: the
+// wavefront of every open sample, then its phase factor, then the stores and
+// statistics. Keeping the library calls out of the last sweep lets its running
+// sums stay in registers; the samples are still taken in order, so the sums are
+// unchanged.
+void writeSamples(SimState& s, const WavefrontTerms& terms, const Misalignment& mis, int R,
+                  double o2, Sums& sums)
+{
+    struct RowSample {
+        int i;
+        double W;
+        double mask;
+        float re, im;
+    };
+    const int c = s.FftSize / 2;
+    std::array<double, kPlaneSide> coord{};   // coord[k + R] = k / R
+    for (int k = -R; k <= R; ++k)
+        coord[k + R] = double(k) / R;
+    std::array<RowSample, kPlaneSide> row;
+    for (int m = -R; m <= R; ++m) {
+        const double x0 = coord[m + R];
+        int spans[2][2];
+        const int spanCount = openSpans(coord.data() + R, R, x0, mis.xs, mis.ys, o2, spans);
+        if (spanCount == 0)
+            continue;
+        const int px = c + m;
+        if (!terms.anyInput()) {
+            writePerfectRow(s, px, c, spans, spanCount, sums);
+            continue;
+        }
+        int k = 0;
+        for (int sp = 0; sp < spanCount; ++sp) {
+            for (int i = spans[sp][0]; i <= spans[sp][1]; ++i) {
+                double mask = 1.0;
+                const double W = terms.at(x0 + mis.xs, coord[i + R] + mis.ys, mask);
+                row[k++] = RowSample{i, W, mask, 0.0f, 0.0f};
+            }
+        }
+        for (int j = 0; j < k; ++j) {
+            RowSample& p = row[j];
+            if (p.W == 0.0) {
+                // sin 0 and cos 0 exactly; the common case of a perfect telescope.
+                p.im = static_cast<float>(p.W);   // sin(+-0) = +-0
+                p.re = 1.0f;
+            } else {
+                const double phase = 2.0 * kPi * p.W;
+                p.im = static_cast<float>(std::sin(phase));
+                p.re = static_cast<float>(std::cos(phase));
+            }
+        }
+        // Open rows have |m| < R, so px - 1 >= 0; the wave map sample of (px, c + i)
+        // is stored one element up and to the left.
+        float* wave = &s.WaveMap.at(px - 1, 0) + (c - 1);
+        float* im = &s.PupilIm.at(px, 0) + c;
+        float* re = &s.PupilRe.at(px, 0) + c;
+        sums.visited += k;
+        sums.count += k;
+        for (int j = 0; j < k; ++j) {
+            const RowSample& p = row[j];
+            double W = p.W;
+            sums.waveMax = std::max(sums.waveMax, W);
+            sums.waveMin = std::min(sums.waveMin, W);
+            if (p.mask < 1.0) {
+                wave[p.i] = 0.0f;
+                im[p.i] = 0.0f;
+                re[p.i] = 0.0f;
+                W = 0.0;
+                --sums.count;
+            } else {
+                wave[p.i] = static_cast<float>(W);
+                im[p.i] = p.im;
+                re[p.i] = p.re;
+            }
+            sums.sumW2 += W * W;
+            sums.sumW += W;
+        }
+    }
+}
+
+// Step 11. A pupil without samples reports zeros rather than the start values
+// of the extremes; rounding must not make the variance negative.
+void finishStatistics(SimState& s, const Sums& sums)
+{
+    s.WavePeak = sums.visited > 0 ? sums.waveMax : 0.0;
+    s.WaveValley = sums.visited > 0 ? sums.waveMin : 0.0;
+    s.PupilSampleCount = sums.count;
+    if (sums.count > 0) {
+        const double variance = (sums.sumW2 - sums.sumW * sums.sumW / sums.count) / sums.count;
+        s.WaveRms = variance > 0.0 ? std::sqrt(variance) : 0.0;
+    } else {
+        s.WaveRms = 0.0;
+    }
+}
+
 } // namespace
 
 float SafeArcTan2(double a, double b)
@@ -187,66 +496,22 @@ int PupilRadiusFor(double aperture, double resolution, int fftSize, int waveleng
 
 Status SynthesizePupil(SimState& s, int wavelength)
 {
-    // Step 1 and M1: accumulators, wavelength, and the two measured-data switches.
-    double sumW = 0.0, sumW2 = 0.0;
-    s.PupilSampleCount = 0;
-    s.Wavelength = wavelength;
-    const bool useOpd = s.panel.UseOPDcheckbox;
-    const bool useProfile = s.panel.UseProfileBox;
-    if (s.onHideIntro)
-        s.onHideIntro();
-
-    // Step 2: the aperture from its control; non-zero entries are enabled.
-    s.Params[prmAperture].Value = s.panel.ApertureSpin;
-    for (int i = 1; i < kParamCount; ++i)
-        if (s.Params[i].Value != 0.0)
-            s.Params[i].Enabled = true;
-
-    // Step 3.
-    const double rs = s.panel.ResolutionSpin;
-    s.ViewMagnification = rs * (18000.0 / s.panel.RxSlider1) * 57.0 / s.panel.ViewDistanceSpin;
-
-    // Step 4 (M2).
-    Status opdStatus = Status::success();
-    if (useOpd)
-        opdStatus = loadMeasuredWavefront(s);
-
+    // Steps 1 to 4 (M1, M2).
+    const Status opdStatus = beginSynthesis(s, wavelength);
     // Step 5.
     clearPupilPlanes(s);
 
     // Step 6.
     const int n = s.FftSize;
     const double aperture = value(s, prmAperture);
+    const double rs = s.panel.ResolutionSpin;
     s.ArcsecPerPixel = 1.0 / rs;
-    s.MaxAperture = NintI(kMaxApertureFactor / s.ArcsecPerPixel);
+    s.MaxAperture = MaxApertureFor(rs);
     const int R = radiusFor(s.Wavelength, aperture, s.MaxAperture, n);
     s.PupilRadius = R;
-
-    if (!opdStatus) {
+    if (const Status st = !opdStatus ? opdStatus : checkGrid(s, aperture, rs, R); !st) {
         resetStatistics(s);
-        return opdStatus;
-    }
-    if (n != 512 && n != 256 && n != 128) {
-        resetStatistics(s);
-        return Status::failure("The transform size must be 512, 256 or 128, not " +
-                               std::to_string(n) + ".");
-    }
-    if (R < 1) {
-        resetStatistics(s);
-        return Status::failure("The pupil is smaller than one sample (aperture " +
-                               FormatDouble(aperture) + " mm at " + std::to_string(s.Wavelength) +
-                               " nm, resolution " + FormatDouble(rs) + ", FFT size " +
-                               std::to_string(n) + "): choose a larger aperture, a lower "
-                               "resolution or a larger FFT size.");
-    }
-    if (R > n / 2) {
-        resetStatistics(s);
-        return Status::failure("The pupil does not fit the grid (radius " + std::to_string(R) +
-                               " samples, at most " + std::to_string(n / 2) + "): the aperture " +
-                               FormatDouble(aperture) + " mm at " + std::to_string(s.Wavelength) +
-                               " nm exceeds the largest aperture of " +
-                               std::to_string(NintI(s.MaxAperture * s.Wavelength / 400.0)) +
-                               " mm at this resolution.");
+        return st;
     }
 
     // The square this synthesis writes. Open samples lie strictly inside the stop,
@@ -255,219 +520,19 @@ Status SynthesizePupil(SimState& s, int wavelength)
     s.PupilDirtyLo = std::max(0, n / 2 - R);
     s.PupilDirtyHi = std::min(kPlaneSide - 1, n / 2 + R);
 
-    // Step 7.
-    const double obstruction = 0.01 * value(s, prmObstruction);
-    const double o2 = obstruction * obstruction;
-    double waveMax = -1000.0, waveMin = 1000.0;
-    int visited = 0;   // samples inside the stop, masked ones included
-    int count = 0;     // open samples
-
     // Step 8.
     s.TurbRequested = value(s, prmTurbulence);
     GenerateTurbulence(s);
 
-    // Step 9: misalignment of the optics adds coma and astigmatism.
-    const double sx = s.panel.XShift, sy = s.panel.YShift;
-    double mc = 0.0, ma = 0.0, phi = 0.0, xs = 0.0, ys = 0.0;
-    if (sx != 0.0 || sy != 0.0) {
-        const double d = std::sqrt(sx * sx + sy * sy);
-        phi = SafeArcTan2(sx, sy);
-        xs = sx / (aperture * 0.5);
-        ys = sy / (aperture * 0.5);
-        const double F = value(s, prmFocalRatio);
-        const double D = aperture;
-        const double lambda = s.Wavelength * 1e-6;
-        mc = (1.0 / (F * F)) * (1.0 / 48.0) * (D / lambda) * d / (D * F);
-        ma = (1.0 / F) * (-0.125) * (D / lambda) * d / (D * F) * d / (D * F);
-        s.Label21 = "coma  " + FormatDouble(Nint(mc * 100.0) * 0.01);
-        s.Label22 = "astig " + FormatDouble(Nint(ma * 100.0) * 0.01);
-    }
+    // Steps 7, 9 and 10.
+    const Misalignment mis = misalignmentOf(s, aperture);
+    const WavefrontTerms terms(s, mis, aperture);
+    const double obstruction = 0.01 * value(s, prmObstruction);
+    Sums sums;
+    writeSamples(s, terms, mis, R, obstruction * obstruction, sums);
 
-    const bool focusOn = enabled(s, prmFocus);
-    const bool comaOn = enabled(s, prmComa) || mc > 0.0;
-    const bool astigOn = enabled(s, prmAstig) || ma != 0.0;
-    const bool lsaOn = enabled(s, prmLSA);
-    const bool hsaOn = enabled(s, prmHSA);
-    const bool pinchOn = enabled(s, prmPinch);
-    const bool tubeOn = enabled(s, prmTube);
-    const bool lateralOn = enabled(s, prmChromaLateral);
-    const bool shiftOn = enabled(s, prmChromaShift);
-    const bool turbOn = enabled(s, prmTurbulence);
-
-    const bool needAngle = comaOn || astigOn || pinchOn || lateralOn;
-    const bool needRadius = comaOn || pinchOn || lateralOn || useProfile;
-
-    const double focus = value(s, prmFocus);
-    const double coma = value(s, prmComa);
-    const double comaAngle = value(s, prmComaAngle) * kDegToRad;
-    const double astig = value(s, prmAstig);
-    const double astigAngle = value(s, prmAstigAngle) * kDegToRad;
-    const double lsa = value(s, prmLSA);
-    const double hsa = value(s, prmHSA);
-    const double pinch = value(s, prmPinch);
-    const double pinchAngle = value(s, prmPinchAngle) * kDegToRad;
-    const double tube = value(s, prmTube);
-    const double tubeStart = value(s, prmTubeRadius);
-    const double tubeDenominator = std::pow(1.0 - tubeStart, 3);
-    const double lateral = value(s, prmChromaLateral);
-    const double shift = value(s, prmChromaShift);
-    const int lambdaNm = s.Wavelength;
-    const double profileScale = s.MirrorProfileScale;
-
-    // Step 10.
-    const int c = n / 2;
-    std::array<double, kPlaneSide> coord{};   // coord[k + R] = k / R
-    for (int k = -R; k <= R; ++k)
-        coord[k + R] = double(k) / R;
-    // Each row of samples is done in three sweeps: the wavefront of every open
-    // sample, then its phase factor, then the stores and statistics. Keeping the
-    // library calls out of the last sweep lets its running sums stay in registers;
-    // the samples are still taken in order, so the sums are unchanged.
-    struct RowSample {
-        int i;
-        double W;
-        double mask;
-        float re, im;
-    };
-    // The wavefront at one open sample, (x, y) already moved to the optical axis.
-    auto wavefrontAt = [&](double x, double y, double& mask) {
-        const double r2 = x * x + y * y;
-        const double r = needRadius ? std::sqrt(r2) : 0.0;
-        const double r4 = r2 * r2;
-        double W = 0.0;
-        mask = 1.0;
-        const double theta = needAngle ? SafeArcTan2(x, y) : 0.0;
-
-        // M3: measured data. Samples that the misalignment moves off the OPD
-        // grid read no error and are blocked when a mask is present; the
-        // profile index is held within the profile.
-        if (useOpd || s.OpdMaskPresent) {
-            const long ox = 256 + Nint(s.OpdRadius * x);
-            const long oy = 256 + Nint(s.OpdRadius * y);
-            const bool inside = ox >= 0 && ox < kPlaneSide && oy >= 0 && oy < kPlaneSide;
-            if (useOpd)
-                W = inside ? s.OpdMap.at(int(ox), int(oy)) : 0.0;
-            if (s.OpdMaskPresent)
-                mask = inside ? s.OpdMask.at(int(ox), int(oy)) : 0.0;
-        }
-        if (useProfile) {
-            const int k = clampIndex(Nint(r * profileScale), 0, kPlaneSide - 1);
-            W = s.MirrorProfile[k] / double(lambdaNm);
-        }
-
-        if (focusOn)
-            W += focus * r2;
-        if (comaOn)
-            W += std::cos(theta - kPi / 2 + comaAngle + phi) * (mc + coma) * (1.5 * r2 * r - r);
-        if (astigOn) {
-            const double ca = std::cos(astigAngle + theta);
-            W += (ca * ca - 0.5) * (ma + astig) * r2;
-        }
-        if (lsaOn)
-            W += ((r2 - r4) - 1.0 / 6.0) * (lsa * 4.0);
-        if (hsaOn)
-            W -= (10.0 * r4 * r2 - 15.0 * r4 + 6.0 * r2 - 0.5) * hsa;
-        if (pinchOn)
-            W += std::sin((theta - pinchAngle) * 3.0) * (pinch * 0.5 * r * r * r);
-        if (tubeOn && y > tubeStart) {
-            const double e = y - tubeStart;
-            W -= e * e * e * tube / tubeDenominator;
-        }
-        if (lateralOn)
-            W += std::sin(theta) * (lambdaNm / 555.0 - 1.0) * lateral * r;
-        if (shiftOn)
-            W += (lambdaNm - 555) / 65.0 * shift * r2;
-        if (turbOn) {
-            const int tx = clampIndex(256 + Nint(x * aperture * 0.2), 0, kPlaneSide - 1);
-            const int ty = clampIndex(256 + Nint(y * aperture * 0.2), 0, kPlaneSide - 1);
-            W += s.TurbScreen.at(tx, ty);
-        }
-
-        return W;
-    };
-    const bool anyInput = useOpd || useProfile || s.OpdMaskPresent || focusOn || comaOn ||
-                          astigOn || lsaOn || hsaOn || pinchOn || tubeOn || lateralOn ||
-                          shiftOn || turbOn;
-
-    std::array<RowSample, kPlaneSide> row;
-    for (int m = -R; m <= R; ++m) {
-        const double x0 = coord[m + R];
-        int spans[2][2];
-        const int spanCount = openSpans(coord.data() + R, R, x0, xs, ys, o2, spans);
-        if (!anyInput) {
-            // W = +0 everywhere: the cleared planes already hold +0 for the wave
-            // map and sin(2 pi W); only cos(2 pi W) = 1 is written. Adding +0 leaves
-            // both sums and the extremes' candidate 0 as they would be.
-            for (int sp = 0; sp < spanCount; ++sp) {
-                float* re = &s.PupilRe.at(c + m, c + spans[sp][0]);
-                const int k = spans[sp][1] - spans[sp][0] + 1;
-                std::fill(re, re + k, 1.0f);
-                visited += k;
-                count += k;
-                waveMax = std::max(waveMax, 0.0);
-                waveMin = std::min(waveMin, 0.0);
-            }
-            continue;
-        }
-        int k = 0;
-        for (int sp = 0; sp < spanCount; ++sp) {
-            for (int i = spans[sp][0]; i <= spans[sp][1]; ++i) {
-                double W = 0.0, mask = 1.0;
-                if (anyInput)
-                    W = wavefrontAt(x0 + xs, coord[i + R] + ys, mask);
-                row[k++] = RowSample{i, W, mask, 0.0f, 0.0f};
-            }
-        }
-        for (int j = 0; j < k; ++j) {
-            RowSample& p = row[j];
-            if (p.W == 0.0) {
-                // sin 0 and cos 0 exactly; the common case of a perfect telescope.
-                p.im = static_cast<float>(p.W);   // sin(+-0) = +-0
-                p.re = 1.0f;
-            } else {
-                const double phase = 2.0 * kPi * p.W;
-                p.im = static_cast<float>(std::sin(phase));
-                p.re = static_cast<float>(std::cos(phase));
-            }
-        }
-        const int px = c + m;
-        float* wave = &s.WaveMap.at(px - 1, c - 1);
-        float* im = &s.PupilIm.at(px, c);
-        float* re = &s.PupilRe.at(px, c);
-        visited += k;
-        count += k;
-        for (int j = 0; j < k; ++j) {
-            const RowSample& p = row[j];
-            double W = p.W;
-            waveMax = std::max(waveMax, W);
-            waveMin = std::min(waveMin, W);
-            if (p.mask < 1.0) {
-                wave[p.i] = 0.0f;
-                im[p.i] = 0.0f;
-                re[p.i] = 0.0f;
-                W = 0.0;
-                --count;
-            } else {
-                wave[p.i] = static_cast<float>(W);
-                im[p.i] = p.im;
-                re[p.i] = p.re;
-            }
-            sumW2 += W * W;
-            sumW += W;
-        }
-    }
-
-    // Step 11. A pupil without samples reports zeros rather than the start values
-    // of the extremes; rounding must not make the variance negative.
-    s.WavePeak = visited > 0 ? waveMax : 0.0;
-    s.WaveValley = visited > 0 ? waveMin : 0.0;
-    s.PupilSampleCount = count;
-    if (count > 0) {
-        const double variance = (sumW2 - sumW * sumW / count) / count;
-        s.WaveRms = variance > 0.0 ? std::sqrt(variance) : 0.0;
-    } else {
-        s.WaveRms = 0.0;
-    }
+    // Step 11.
+    finishStatistics(s, sums);
     return Status::success();
 }
 

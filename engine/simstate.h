@@ -72,6 +72,10 @@ struct Status {
     explicit operator bool() const { return ok; }
 };
 
+// Which vector kernels the transform and the PSF mapping use. Auto picks AVX2
+// when the processor has it; the others let tests compare both builds.
+enum class FftKernel { Auto, Generic, Avx2 };
+
 inline constexpr int kDibSide = 512;
 inline constexpr int kGammaEntries = 1001;
 
@@ -128,6 +132,7 @@ public:
     std::array<float, kPlaneSide> LineIm{};
     std::array<std::int32_t, kPlaneSide> BitRevTable{};
     int FftSign = 1;
+    FftKernel Kernel = FftKernel::Auto;
 
     // --- display ------------------------------------------------------------------------
     // 512 x 512 pixels, row-major (pixel at column X, row Y is DisplayDib[Y * 512 + X]),

@@ -137,16 +137,14 @@ TEST(Fft2D, AgreesWithADirectTransform)
 
 class Fft2DBitIdentity : public ::testing::TestWithParam<std::tuple<int, qm::FftKernel>> {
 protected:
-    void TearDown() override { qm::SetFftKernel(qm::FftKernel::Auto); }
-
     void expectIdentical(const std::function<void(SimState&)>& fill)
     {
         const auto [n, kernel] = GetParam();
         if (kernel == qm::FftKernel::Avx2 && !qm::CpuHasAvx2())
             GTEST_SKIP() << "no AVX2 on this processor";
-        qm::SetFftKernel(kernel);
         auto fast = makeState(n);
         auto plain = makeState(n);
+        fast->Kernel = kernel;
         fill(*fast);
         plain->SpecRe = fast->SpecRe;
         plain->SpecIm = fast->SpecIm;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 using qm::SimState;
@@ -257,6 +259,67 @@ TEST(Numbers, ParsedWithADotWhateverTheLocale)
     EXPECT_EQ(pair->first, 12.5f);
     EXPECT_EQ(pair->second, -3.25f);
     std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+// Numbers a single-precision plane cannot hold are refused with the file, the
+// line and the text, and the refused file changes nothing.
+TEST(HostileFiles, NumbersBeyondTheFloatRangeAreRefused)
+{
+    EXPECT_FALSE(qm::ParseCsvPair("1,5e38x"));
+    EXPECT_FALSE(qm::ParseCsvPair("-4e38,1x"));
+    EXPECT_TRUE(qm::ParseCsvPair("1,3e38x"));
+    EXPECT_FALSE(qm::ParseNumber("+-1"));
+    EXPECT_FALSE(qm::ParseNumber("++1"));
+    EXPECT_FALSE(qm::ParseNumber("-+1"));
+    EXPECT_EQ(qm::ParseNumber("+1"), 1.0);
+    EXPECT_EQ(qm::ParseNumber("-1"), -1.0);
+
+    TempDir dir;
+    dir.write("big.opd", "500,0\n0,0,0.25\n1,0,5e38\n");
+    SimState s;
+    s.OpdWavelength = 632;
+    qm::Status st = qm::LoadOpdFile(s, dir.path().string(), "big.opd");
+    ASSERT_FALSE(st);
+    EXPECT_TRUE(contains(st.message, "big.opd, line 3")) << st.message;
+    EXPECT_TRUE(contains(st.message, "5e38")) << st.message;
+    EXPECT_EQ(s.OpdWavelength, 632);
+    EXPECT_EQ(s.OpdMap.at(256, 256), 0.0f);
+
+    const std::string path = dir.write("big.csv", "h\n0,1x\n2,5e38x\n");
+    s.MirrorProfile.fill(7.0f);
+    st = qm::LoadMirrorProfile(s, path);
+    ASSERT_FALSE(st);
+    EXPECT_TRUE(contains(st.message, "big.csv, line 3")) << st.message;
+    EXPECT_EQ(s.MirrorProfile[0], 7.0f);
+}
+
+TEST(HostileFiles, ProfileReaderTakesRegularFilesOfSaneSizeOnly)
+{
+    TempDir dir;
+    SimState s;
+    s.MirrorProfile.fill(7.0f);
+    // A FIFO would block a plain reader for ever; a device would never end.
+    const std::string fifo = dir.file("pipe.csv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    qm::Status st = qm::LoadMirrorProfile(s, fifo);
+    ASSERT_FALSE(st);
+    EXPECT_TRUE(contains(st.message, "not a regular file")) << st.message;
+    st = qm::LoadMirrorProfile(s, "/dev/zero");
+    EXPECT_FALSE(st);
+    EXPECT_FALSE(qm::LoadMirrorProfile(s, dir.path().string()));
+
+    std::string big = "h\n";
+    while (big.size() <= qm::kMaxProfileBytes)
+        big += "1,1x\n";
+    st = qm::LoadMirrorProfile(s, dir.write("big.csv", big));
+    ASSERT_FALSE(st);
+    EXPECT_TRUE(contains(st.message, "larger than")) << st.message;
+    EXPECT_EQ(s.MirrorProfile[1], 7.0f);
+
+    // The OPD reader refuses a FIFO in its folder as a missing file: nothing read.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.opd").c_str(), 0600), 0);
+    EXPECT_TRUE(qm::LoadOpdFile(s, dir.path().string(), "pipe.opd"));
+    EXPECT_EQ(s.OpdMap.at(256, 256), 0.0f);
 }
 
 } // namespace

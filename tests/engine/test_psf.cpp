@@ -159,10 +159,7 @@ TEST(ComputePsf, EmptyPupilGivesABlackPictureWithoutNaN)
 
 // The running total is formed eight values at a time where that cannot change
 // it; it must equal the plain sequential single-precision sum bit for bit.
-class PsfExactness : public ::testing::TestWithParam<int> {
-protected:
-    void TearDown() override { qm::SetFftKernel(qm::FftKernel::Auto); }
-};
+class PsfExactness : public ::testing::TestWithParam<int> {};
 
 TEST_P(PsfExactness, RunningTotalEqualsTheSequentialSum)
 {
@@ -210,10 +207,10 @@ TEST_P(PsfExactness, StarPathEqualsCopyTransformAndComputePsf)
     for (qm::FftKernel kernel : kernels) {
         if (kernel == qm::FftKernel::Avx2 && !qm::CpuHasAvx2())
             continue;
-        qm::SetFftKernel(kernel);
         for (int n : {512, 256, 128}) {
             auto fast = std::make_unique<SimState>();
             auto plain = std::make_unique<SimState>();
+            fast->Kernel = plain->Kernel = kernel;
             for (SimState* s : {fast.get(), plain.get()}) {
                 s->FftSize = std::uint16_t(n);
                 qm::BuildBitRevTable(*s);
@@ -253,11 +250,10 @@ TEST(PsfKernels, GenericAndAvx2MappingsAgreeBitForBit)
     a->Params[qm::prmFocus].Value = b->Params[qm::prmFocus].Value = -1.2;
     a->FixedPsfMax = b->FixedPsfMax = 1e5f;
     a->UseFixedPsfMax = b->UseFixedPsfMax = true;
-    qm::SetFftKernel(qm::FftKernel::Generic);
+    a->Kernel = qm::FftKernel::Generic;
+    b->Kernel = qm::FftKernel::Avx2;
     computeStar(*a);
-    qm::SetFftKernel(qm::FftKernel::Avx2);
     computeStar(*b);
-    qm::SetFftKernel(qm::FftKernel::Auto);
     EXPECT_EQ(a->PsfTotal, b->PsfTotal);
     EXPECT_EQ(0, std::memcmp(a->PsfImage.data(), b->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
     EXPECT_EQ(a->DisplayDib, b->DisplayDib);

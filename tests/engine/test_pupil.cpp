@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <numbers>
 
@@ -286,6 +287,166 @@ TEST(SafeArcTan2, NudgedArgumentsAndSpecialCases)
     EXPECT_EQ(qm::SafeArcTan2(-1e-7, -1e-7), 0.0f);
     EXPECT_EQ(qm::SafeArcTan2(-1e-7, -3.0), 0.0f);   // not pi
     EXPECT_FLOAT_EQ(qm::SafeArcTan2(1.0, 0.0), float(std::atan2(1.0 + 1e-7, 1e-7)));
+}
+
+// --- each term against its formula, evaluated here in double precision --------
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kDeg = kPi / 180.0;
+
+// An unobstructed 200 mm pupil (radius 45 samples at 555 nm) with the given
+// entries set and every other term off.
+std::unique_ptr<SimState> termState(std::initializer_list<std::pair<int, double>> values)
+{
+    auto s = makeState();
+    s->panel.ApertureSpin = 200;
+    s->Params[qm::prmObstruction].Value = 0;
+    for (const auto& [index, v] : values)
+        s->Params[index].Value = v;
+    EXPECT_TRUE(qm::SynthesizePupil(*s, 555));
+    return s;
+}
+
+// W of pupil sample (m, i), read where the wave map keeps it.
+double waveAt(const SimState& s, int m, int i)
+{
+    const int c = s.FftSize / 2;
+    return s.WaveMap.at(c + m - 1, c + i - 1);
+}
+
+// Runs f(m, i, x, y, r, theta) over every sample inside the stop; theta is measured
+// from +y towards +x.
+void forEachSample(const SimState& s, const std::function<void(int, int, double, double, double, double)>& f)
+{
+    const int R = s.PupilRadius;
+    for (int m = -R; m <= R; ++m)
+        for (int i = -R; i <= R; ++i) {
+            const double x = double(m) / R, y = double(i) / R;
+            if (x * x + y * y < 1.0)
+                f(m, i, x, y, std::hypot(x, y), std::atan2(x, y));
+        }
+}
+
+void expectTerm(const SimState& s, const std::function<double(double, double, double, double)>& w,
+                const char* what)
+{
+    int checked = 0;
+    forEachSample(s, [&](int m, int i, double x, double y, double r, double theta) {
+        if (m == 0 && i == 0)
+            return;   // the angle of the centre is a convention only
+        const double expected = w(x, y, r, theta);
+        ASSERT_NEAR(waveAt(s, m, i), expected, 2e-6 * std::max(1.0, std::fabs(expected)))
+            << what << " at " << m << "," << i;
+        ++checked;
+    });
+    EXPECT_GT(checked, 6000) << what;
+}
+
+TEST(AberrationTerms, EachTermFollowsItsFormula)
+{
+    expectTerm(*termState({{qm::prmComa, 0.8}, {qm::prmComaAngle, 30}}),
+               [](double, double, double r, double th) {
+                   return std::cos(th - kPi / 2 + 30 * kDeg) * 0.8 * (1.5 * r * r * r - r);
+               }, "coma");
+    expectTerm(*termState({{qm::prmAstig, -0.6}, {qm::prmAstigAngle, 75}}),
+               [](double, double, double r, double th) {
+                   const double c = std::cos(75 * kDeg + th);
+                   return (c * c - 0.5) * -0.6 * r * r;
+               }, "astigmatism");
+    expectTerm(*termState({{qm::prmHSA, 0.45}}), [](double, double, double r, double) {
+        const double r2 = r * r;
+        return -(10 * r2 * r2 * r2 - 15 * r2 * r2 + 6 * r2 - 0.5) * 0.45;
+    }, "fifth-order spherical");
+    expectTerm(*termState({{qm::prmPinch, 0.7}, {qm::prmPinchAngle, 40}}),
+               [](double, double, double r, double th) {
+                   return std::sin((th - 40 * kDeg) * 3) * 0.7 * 0.5 * r * r * r;
+               }, "pinch");
+    expectTerm(*termState({{qm::prmTube, 0.9}, {qm::prmTubeRadius, 0.4}}),
+               [](double, double y, double, double) {
+                   return y > 0.4 ? -std::pow(y - 0.4, 3) * 0.9 / std::pow(0.6, 3) : 0.0;
+               }, "tube current");
+}
+
+// Turning an angle by 90 degrees turns the pattern: the value at sample (m, i)
+// moves to the sample a quarter turn away, exactly on the grid.
+TEST(AberrationTerms, AnglesTurnThePattern)
+{
+    struct Case {
+        int amount, angle;
+        int sense;   // +1: W_90(theta) = W_0(theta + 90), -1: W_0(theta - 90)
+    } cases[] = {{qm::prmComa, qm::prmComaAngle, +1},
+                 {qm::prmAstig, qm::prmAstigAngle, +1},
+                 {qm::prmPinch, qm::prmPinchAngle, -1}};
+    for (const Case& c : cases) {
+        const auto base = termState({{c.amount, 0.7}});
+        const auto turned = termState({{c.amount, 0.7}, {c.angle, 90}});
+        double largest = 0.0;
+        forEachSample(*turned, [&](int m, int i, double, double, double, double) {
+            if (m == 0 && i == 0)
+                return;
+            // theta + 90 degrees is the sample (i, -m); theta - 90 is (-i, m).
+            const double expected = c.sense > 0 ? waveAt(*base, i, -m) : waveAt(*base, -i, m);
+            ASSERT_NEAR(waveAt(*turned, m, i), expected, 1e-5) << c.amount << " at " << m << "," << i;
+            largest = std::max(largest, std::fabs(expected));
+        });
+        EXPECT_GT(largest, 0.1) << c.amount;
+        // And the turned pattern is not the same as the untouched one.
+        EXPECT_GT(std::fabs(waveAt(*turned, 30, 10) - waveAt(*base, 30, 10)), 1e-3) << c.amount;
+    }
+}
+
+TEST(AberrationTerms, PinchIsThreeFoldAndTubeCurrentDependsOnYAlone)
+{
+    const auto a = termState({{qm::prmPinch, 0.5}, {qm::prmPinchAngle, 20}});
+    const auto b = termState({{qm::prmPinch, 0.5}, {qm::prmPinchAngle, 140}});   // + 120
+    const auto c = termState({{qm::prmPinch, 0.5}, {qm::prmPinchAngle, 80}});    // + 60
+    forEachSample(*a, [&](int m, int i, double, double, double, double) {
+        ASSERT_NEAR(waveAt(*a, m, i), waveAt(*b, m, i), 1e-5) << m << "," << i;
+        ASSERT_NEAR(waveAt(*a, m, i), -waveAt(*c, m, i), 1e-5) << m << "," << i;
+    });
+
+    const auto tube = termState({{qm::prmTube, 1.0}, {qm::prmTubeRadius, 0.3}});
+    const int R = tube->PupilRadius;
+    EXPECT_NEAR(waveAt(*tube, 0, R - 1), -std::pow((R - 1.0) / R - 0.3, 3) / std::pow(0.7, 3), 1e-6);
+    forEachSample(*tube, [&](int m, int i, double, double y, double, double) {
+        if (y <= 0.3)
+            ASSERT_EQ(waveAt(*tube, m, i), 0.0) << m << "," << i;
+        else
+            ASSERT_EQ(waveAt(*tube, m, i), waveAt(*tube, 0, i)) << m << "," << i;
+    });
+}
+
+TEST(AberrationTerms, FifthOrderSphericalHasZeroMeanOverThePupil)
+{
+    // -HSA / 2 times the Zernike polynomial 20 r^6 - 30 r^4 + 12 r^2 - 1.
+    const auto s = termState({{qm::prmHSA, 1.0}});
+    double sum = 0.0, sum2 = 0.0;
+    int n = 0;
+    forEachSample(*s, [&](int m, int i, double, double, double, double) {
+        sum += waveAt(*s, m, i);
+        sum2 += waveAt(*s, m, i) * waveAt(*s, m, i);
+        ++n;
+    });
+    EXPECT_NEAR(sum / n, 0.0, 5e-3);
+    // The rms of Z(6,0) is 1 / sqrt(7); half of it here.
+    EXPECT_NEAR(std::sqrt(sum2 / n), 0.5 / std::sqrt(7.0), 5e-3);
+    EXPECT_NEAR(s->WaveRms, 0.5 / std::sqrt(7.0), 5e-3);
+}
+
+TEST(PupilGuards, PupilFillingTheGridKeepsEveryWriteInsideThePlanes)
+{
+    // Radius N / 2: the outermost rows hold no open sample and are not touched.
+    for (int n : {512, 256, 128}) {
+        auto s = makeState();
+        s->FftSize = std::uint16_t(n);
+        s->panel.ApertureSpin = 825;
+        s->Params[qm::prmFocus].Value = 0.5;
+        ASSERT_TRUE(qm::SynthesizePupil(*s, 400));
+        EXPECT_EQ(s->PupilRadius, n / 2);
+        EXPECT_EQ(s->PupilRe.at(0, n / 2), 0.0f);
+        EXPECT_NE(s->PupilRe.at(1, n / 2), 0.0f);
+        EXPECT_GT(s->PupilSampleCount, 0);
+    }
 }
 
 } // namespace
