@@ -1,100 +1,20 @@
 #include "cli/render.h"
 
 #include "engine/fft.h"
-#include "engine/nint.h"
-#include "engine/opdfiles.h"
 #include "engine/psf.h"
-#include "engine/pupil.h"
-#include "imagewin/pictures.h"
+#include "engine/safefile.h"
+#include "imagewin/picturerequest.h"
 
-#include <cctype>
-#include <cmath>
+#include <QBuffer>
+#include <QByteArray>
+
 #include <cstdio>
-#include <fstream>
-#include <functional>
 #include <ostream>
 #include <sstream>
 
 namespace qm {
 
 namespace {
-
-constexpr double kUnlimited = 1e300;
-
-struct NumberOption {
-    const char* name;
-    const char* meta;
-    double lo, hi;       // inclusive; +-kUnlimited for none
-    int decimals;        // the panel's decimals; the value is held as shown
-    std::function<void(RenderRequest&, double)> apply;
-    const char* help;
-};
-
-void setParam(RenderRequest& r, int index, double v)
-{
-    r.params[index].Value = v;
-    r.params[index].Enabled = v != 0.0;
-}
-
-const std::vector<NumberOption>& numberOptions()
-{
-    static const std::vector<NumberOption> options = {
-        {"--aperture", "MM", 5, 1000, 0, [](RenderRequest& r, double v) { r.panel.ApertureSpin = v; setParam(r, prmAperture, v); }, "aperture in mm (100)"},
-        {"--obstruction", "PCT", 0, 95, 2, [](RenderRequest& r, double v) { setParam(r, prmObstruction, v); }, "central obstruction, percent of the diameter (20)"},
-        {"--focal-ratio", "F", 3.5, 20, 2, [](RenderRequest& r, double v) { setParam(r, prmFocalRatio, v); }, "focal ratio (10)"},
-        {"--resolution", "PX_PER_ARCSEC", 5, 20, 2, [](RenderRequest& r, double v) { r.panel.ResolutionSpin = v; setParam(r, prmResolution, v); }, "picture pixels per arc-second (10)"},
-        {"--focus", "W", -20, 20, 2, [](RenderRequest& r, double v) { setParam(r, prmFocus, v); }, "defocus in waves (0)"},
-        {"--coma", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmComa, v); }, "coma in waves (0)"},
-        {"--coma-angle", "DEG", 0, 360, 0, [](RenderRequest& r, double v) { setParam(r, prmComaAngle, v); }, "coma orientation (0)"},
-        {"--astig", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmAstig, v); }, "astigmatism in waves (0)"},
-        {"--astig-angle", "DEG", 0, 360, 0, [](RenderRequest& r, double v) { setParam(r, prmAstigAngle, v); }, "astigmatism orientation (0)"},
-        {"--lsa", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmLSA, v); }, "third-order spherical aberration in waves (0)"},
-        {"--hsa", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmHSA, v); }, "fifth-order spherical aberration in waves (0)"},
-        {"--pinch", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmPinch, v); }, "pinched optics in waves (0)"},
-        {"--pinch-angle", "DEG", 0, 360, 0, [](RenderRequest& r, double v) { setParam(r, prmPinchAngle, v); }, "pinch orientation (0)"},
-        {"--tube", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmTube, v); }, "tube current in waves (0)"},
-        {"--tube-radius", "R", 0.1, 0.9, 2, [](RenderRequest& r, double v) { setParam(r, prmTubeRadius, v); }, "start of the tube current, fraction of the radius (0.3)"},
-        {"--turbulence", "T", 0, 2, 2, [](RenderRequest& r, double v) { setParam(r, prmTurbulence, v); }, "seeing strength (0)"},
-        {"--x-shift", "MM", -40, 40, 1, [](RenderRequest& r, double v) { r.panel.XShift = v; }, "misalignment along x in mm (0)"},
-        {"--y-shift", "MM", -40, 40, 1, [](RenderRequest& r, double v) { r.panel.YShift = v; }, "misalignment along y in mm (0)"},
-        {"--defocus", "W", 0, 10, 1, [](RenderRequest& r, double v) { r.defocus = v; }, "intra only: defocus of the pair in waves (2.0)"},
-        {"--gamma", "G", 0.1, 0.95, 2, [](RenderRequest& r, double v) { r.panel.GammaSpin = v; }, "display gamma (0.45)"},
-        {"--gamma-slope", "K", 0, 10, 2, [](RenderRequest& r, double v) { r.panel.GammaSlopeSpin = v; }, "slope of the gamma curve's linear toe (4.5)"},
-        {"--circle", "PX", 50, 370, 0, [](RenderRequest& r, double v) { r.panel.RxSlider1 = v; }, "screen pixels of a 5 cm circle (147)"},
-        {"--distance", "CM", 1, 10000, 2, [](RenderRequest& r, double v) { r.panel.ViewDistanceSpin = v; }, "viewing distance in cm (57)"},
-    };
-    return options;
-}
-
-std::string rangeText(const NumberOption& o)
-{
-    if (o.lo <= -kUnlimited)
-        return "any number";
-    return FormatDouble(o.lo) + " .. " + FormatDouble(o.hi);
-}
-
-double quantise(double v, int decimals)
-{
-    const double f = std::pow(10.0, decimals);
-    return Nint(v * f) / f;
-}
-
-bool endsWith(const std::string& s, const std::string& tail)
-{
-    if (s.size() < tail.size())
-        return false;
-    std::string end = s.substr(s.size() - tail.size());
-    for (char& c : end)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return end == tail;
-}
-
-ParseOutcome failure(std::string message)
-{
-    ParseOutcome o;
-    o.error = std::move(message);
-    return o;
-}
 
 std::string fmt(double v)
 {
@@ -103,127 +23,28 @@ std::string fmt(double v)
     return buf;
 }
 
+bool endsWithBmp(const std::string& name)
+{
+    if (name.size() < 4)
+        return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail)
+        c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return tail == ".bmp";
+}
+
+// The picture encoded in memory, so that it reaches the disk only whole.
+std::string encode(const QImage& picture, const std::string& name)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, endsWithBmp(name) ? "BMP" : "PNG"))
+        return {};
+    return bytes.toStdString();
+}
+
 } // namespace
-
-std::string RenderUsage()
-{
-    std::ostringstream u;
-    u << "Usage: quillmere-render KIND [options] -o FILE\n"
-         "Renders what the eyepiece shows for a star test.\n\n"
-         "KIND\n"
-         "  star     the star image at 555 nm\n"
-         "  intra    the intra-focal (left) and extra-focal (right) pair\n\n"
-         "Output\n"
-         "  -o FILE             picture to write, .png or .bmp\n"
-         "  --stats             print key=value figures of the computation\n"
-         "  --profile FILE.csv  PSF profile and encircled energy\n"
-         "  --mtf FILE.csv      MTF along both grid axes\n\n"
-         "Telescope (default in brackets)\n"
-         "  --fft N             transform size 512, 256 or 128 (512)\n"
-         "  --size S            picture side 512, 256 or 128 (256)\n";
-    for (const auto& o : numberOptions()) {
-        std::string left = std::string("  ") + o.name + " " + o.meta;
-        left.resize(std::max<std::size_t>(left.size() + 1, 22), ' ');
-        u << left << o.help << "; " << rangeText(o) << "\n";
-    }
-    u << "\nBad input exits with status 2 and writes nothing.\n";
-    return u.str();
-}
-
-ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
-{
-    ParseOutcome outcome;
-    RenderRequest& req = outcome.request;
-    bool kindSeen = false;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            outcome.help = true;
-            outcome.ok = true;
-            return outcome;
-        }
-        // The next argument, unless there is none or it is the next option
-        // ("-" and a letter; "-1" is a value).
-        auto needValue = [&]() -> const std::string* {
-            if (i + 1 >= args.size())
-                return nullptr;
-            const std::string& next = args[i + 1];
-            if (next.size() > 1 && next[0] == '-' &&
-                (next[1] == '-' || std::isalpha(static_cast<unsigned char>(next[1]))))
-                return nullptr;
-            return &args[++i];
-        };
-        if (a == "--stats") {
-            req.stats = true;
-            continue;
-        }
-        if (a == "-o" || a == "--profile" || a == "--mtf") {
-            const std::string* v = needValue();
-            if (!v || v->empty())
-                return failure(a + ": missing file name");
-            (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : req.mtfCsv) = *v;
-            continue;
-        }
-        if (a == "--fft" || a == "--size") {
-            const std::string* v = needValue();
-            if (!v)
-                return failure(a + ": missing value; allowed: 512, 256, 128");
-            const auto num = ParseNumber(*v);
-            if (!num || (*num != 512 && *num != 256 && *num != 128))
-                return failure(a + ": \"" + *v + "\" is not allowed; allowed: 512, 256, 128");
-            (a == "--fft" ? req.fftSize : req.size) = int(*num);
-            continue;
-        }
-        if (a.rfind("-", 0) == 0 && a.size() > 1) {
-            const NumberOption* opt = nullptr;
-            for (const auto& o : numberOptions())
-                if (a == o.name)
-                    opt = &o;
-            if (!opt)
-                return failure("unknown option " + a + " (see --help)");
-            const std::string* v = needValue();
-            if (!v)
-                return failure(a + ": missing value; allowed: " + rangeText(*opt));
-            const auto num = ParseNumber(*v);
-            if (!num)
-                return failure(a + ": \"" + *v + "\" is not a number; allowed: " + rangeText(*opt));
-            const double q = quantise(*num, opt->decimals);
-            if (q < opt->lo || q > opt->hi)
-                return failure(a + ": " + *v + " is out of range; allowed: " + rangeText(*opt));
-            opt->apply(req, q);
-            continue;
-        }
-        if (kindSeen)
-            return failure("unexpected argument \"" + a + "\" (see --help)");
-        if (a != "star" && a != "intra")
-            return failure("KIND: \"" + a + "\" is not a kind; allowed: star, intra");
-        req.kind = a;
-        kindSeen = true;
-    }
-
-    if (!kindSeen)
-        return failure("KIND: missing; allowed: star, intra (see --help)");
-    if (req.output.empty())
-        return failure("-o: missing output file; allowed: a name ending in .png or .bmp");
-    if (!endsWith(req.output, ".png") && !endsWith(req.output, ".bmp"))
-        return failure("-o: \"" + req.output + "\" must end in .png or .bmp");
-
-    // The aperture must fit the grid at the shortest wavelength the sampling allows.
-    const double res = req.panel.ResolutionSpin;
-    const int maxAperture = MaxApertureFor(res);
-    if (req.panel.ApertureSpin > maxAperture)
-        return failure("--aperture: " + FormatDouble(req.panel.ApertureSpin) +
-                       " mm is above the largest aperture at resolution " + FormatDouble(res) +
-                       "; allowed: 5 .. " + std::to_string(std::min(maxAperture, 1000)));
-    if (PupilRadiusFor(req.panel.ApertureSpin, res, req.fftSize, 555) < 1)
-        return failure("--aperture: " + FormatDouble(req.panel.ApertureSpin) +
-                       " mm gives a pupil below one sample at --resolution " + FormatDouble(res) +
-                       " and --fft " + std::to_string(req.fftSize) +
-                       "; allowed: a larger aperture, a lower resolution or a larger FFT size");
-    outcome.ok = true;
-    return outcome;
-}
 
 int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
 {
@@ -234,58 +55,50 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     BuildBitRevTable(s);
     BuildGammaTable(s);
 
-    QImage picture;
-    Status status;
-    if (req.kind == "intra") {
-        PairResult pair = IntraExtraPair(s, req.size, req.defocus);
-        picture = pair.picture;
-        status = pair.status;
-    } else {
-        status = SynthesizePupil(s, 555);
-        if (status) {
-            TransformPupil(s);
-            picture = StarPicture(s, req.size);
-        }
-    }
-    if (!status) {
-        err << "quillmere-render: " << status.message << "\n";
+    PictureInputs in;
+    in.kind = req.kind;
+    in.size = req.size;
+    in.defocus = req.defocus;
+    in.wantMtf = !req.mtfCsv.empty();
+    // Figures taken before the MTF transform overwrites the spectrum planes.
+    PictureResult result = ComputePicture(s, in);
+    if (!result.status) {
+        err << "quillmere-render: " << result.status.message << "\n";
         return 2;
     }
-
-    if (!picture.save(QString::fromStdString(req.output))) {
-        err << "quillmere-render: cannot write " << req.output << "\n";
+    std::vector<OutputFile> files;
+    files.push_back({req.output, encode(result.spare, req.output)});
+    if (files.back().bytes.empty()) {
+        err << "quillmere-render: cannot encode the picture for " << PrintableValue(req.output) << "\n";
         return 1;
     }
 
     const PsfProfile profile =
         RadialProfile(s.PsfImage, s.LastPsfMax, s.PupilSampleCount, s.FftSize, s.panel.ResolutionSpin);
     if (!req.profileCsv.empty()) {
-        std::ofstream f(req.profileCsv);
+        std::ostringstream f;
         f << "radius_arcsec,psf,ee\n";
         for (std::size_t i = 0; i < profile.psf.size(); ++i)
             f << fmt(profile.radiusArcsec[i]) << ',' << fmt(profile.psf[i]) << ','
               << fmt(profile.encircled[i]) << '\n';
-        if (!f) {
-            err << "quillmere-render: cannot write " << req.profileCsv << "\n";
-            return 1;
-        }
+        files.push_back({req.profileCsv, f.str()});
     }
-    // Statistics are taken before the MTF transform overwrites the spectrum planes.
-    const double psfTotal = s.PsfTotal;
-    MtfCurves mtf;
+    const MtfCurves& mtf = result.star.mtf;
     if (!req.mtfCsv.empty()) {
-        mtf = ComputeMtf(s);
-        std::ofstream f(req.mtfCsv);
+        std::ostringstream f;
         f << "frequency,curve1,curve2\n";
         for (std::size_t i = 0; i < mtf.frequency.size(); ++i)
             f << fmt(mtf.frequency[i]) << ',' << fmt(mtf.curve1[i]) << ',' << fmt(mtf.curve2[i])
               << '\n';
-        if (!f) {
-            err << "quillmere-render: cannot write " << req.mtfCsv << "\n";
-            return 1;
-        }
+        files.push_back({req.mtfCsv, f.str()});
+    }
+    if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
+        err << "quillmere-render: " << PrintableValue(failure) << "\n";
+        return 1;
     }
 
+    for (const std::string& note : result.notes)
+        err << "quillmere-render: note: " << note << "\n";
     if (req.stats) {
         out << "pupil_radius=" << s.PupilRadius << "\n"
             << "pupil_samples=" << s.PupilSampleCount << "\n"
@@ -293,7 +106,7 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
             << "wave_pv=" << fmt(s.WavePeak - s.WaveValley) << "\n"
             << "wave_rms=" << fmt(s.WaveRms) << "\n"
             << "psf_peak=" << fmt(s.LastPsfMax) << "\n"
-            << "psf_total=" << fmt(psfTotal) << "\n"
+            << "psf_total=" << fmt(s.PsfTotal) << "\n"
             << "strehl=" << fmt(profile.strehl) << "\n"
             << "magnification=" << fmt(s.ViewMagnification) << "\n";
         if (!req.mtfCsv.empty())

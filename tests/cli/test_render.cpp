@@ -190,4 +190,117 @@ TEST(Render, TheInstalledProgramExitsWithTwoOnBadInput)
     EXPECT_TRUE(std::filesystem::exists(out));
 }
 
+std::vector<std::string> entries(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A failed write leaves no output of the run, not even the files that could
+// have been written, and no temporary file.
+TEST(RenderOutputs, AFailedWriteLeavesNothingOfTheRun)
+{
+    TempDir dir;
+    std::filesystem::create_symlink("/dev/full", dir.path() / "full.png");
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    } cases[] = {
+        {{"star", "-o", dir.file("full.png")}, "not a regular file"},
+        {{"star", "-o", dir.file("a.png"), "--profile", "/dev/full"}, "cannot write /dev/full"},
+        {{"star", "-o", dir.file("a.png"), "--mtf", dir.file("nodir/m.csv")}, "m.csv"},
+        {{"intra", "-o", dir.file("a.bmp"), "--profile", dir.file("p.csv"), "--mtf", dir.path().string()},
+         "not a regular file"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = render(c.args);
+        EXPECT_EQ(r.status, 1) << c.mentions;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"full.png"}) << c.mentions;
+    }
+}
+
+TEST(RenderOutputs, RewritingKeepsNoTemporaryAndReplacesTheOldFile)
+{
+    TempDir dir;
+    const std::string out = dir.file("a.png");
+    std::ofstream(out) << "old";
+    ASSERT_EQ(render({"star", "-o", out, "--profile", dir.file("p.csv")}).status, 0);
+    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"a.png", "p.csv"}));
+    EXPECT_FALSE(QImage(QString::fromStdString(out)).isNull());
+}
+
+TEST(RenderOutputs, TwoOutputsUnderOneNameAreRefused)
+{
+    TempDir dir;
+    const std::string same = dir.file("out.bmp");
+    for (const auto& args : {std::vector<std::string>{"star", "-o", same, "--profile", same},
+                             std::vector<std::string>{"star", "-o", same, "--mtf", dir.file("x/../out.bmp")}}) {
+        const Outcome r = render(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("is also the file of -o"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(RenderOutputs, NamesAreKeptByteForByte)
+{
+    TempDir dir;
+    const std::string name = dir.file("star-\xff\xfe.png");
+    const Outcome r = render({"star", "-o", name});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(name)));
+    EXPECT_EQ(entries(dir.path()).size(), 1u);
+}
+
+TEST(RenderOutputs, AFileSizeLimitIsAFailureNotATruncatedPicture)
+{
+    TempDir dir;
+    const std::string out = dir.file("big.bmp");
+    // 512 x 512 x 3 bytes cannot pass a limit of a few kilobytes.
+    const std::string cmd = "ulimit -f 8; " + std::string(QM_RENDER_EXE) + " star --size 512 -o " +
+                            out + " 2>" + dir.file("err.txt");
+    const int raw = std::system(("sh -c '" + cmd + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"err.txt"});
+}
+
+TEST(RenderValues, HostileAndHugeValuesGetOneClearLine)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    } cases[] = {
+        {{"star", "--coma", "1e17"}, "--coma: 1e17 is out of range; allowed: -1e9 .. 1e9"},
+        {{"star", "--astig", "-1e308"}, "--astig: -1e308 is out of range"},
+        {{"star", "--focus", "-inf"}, "--focus: \"-inf\" is not a finite number"},
+        {{"star", "--lsa", "nan"}, "--lsa: \"nan\" is not a finite number"},
+        {{"star", "--aperture", "1\n2"}, "--aperture: \"1\\x0a2\" is not a number"},
+        {{"star", "--bogus\x1b[2J"}, "unknown option --bogus\\x1b[2J"},
+        {{"st\xc2\x9b" "ar"}, "KIND: \"st\\xc2\\x9bar\""},
+        {{"sta\xffr"}, "KIND: \"sta\\xffr\""},
+        {{"\xc3\xa9toile"}, "KIND: \"\xc3\xa9toile\""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", dir.file("x.png")});
+        const Outcome r = render(args);
+        EXPECT_EQ(r.status, 2) << c.mentions;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    }
+    // Large values the panel holds are still taken.
+    TempDir dir;
+    EXPECT_EQ(render({"star", "--coma", "-1e9", "-o", dir.file("x.png")}).status, 0);
+}
+
 } // namespace

@@ -1,0 +1,293 @@
+#include "cli/renderargs.h"
+
+#include "engine/nint.h"
+#include "engine/opdfiles.h"
+#include "engine/psf.h"
+#include "engine/pupil.h"
+#include "engine/safefile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <functional>
+#include <sstream>
+
+namespace qm {
+
+namespace {
+
+// The largest magnitude the panel's unbounded boxes hold.
+constexpr double kUnlimited = 1e9;
+
+struct NumberOption {
+    const char* name;
+    const char* meta;
+    double lo, hi;       // inclusive; +-kUnlimited where the panel sets no limit
+    int decimals;        // the panel's decimals; the value is held as shown
+    std::function<void(RenderRequest&, double)> apply;
+    const char* help;
+};
+
+void setParam(RenderRequest& r, int index, double v)
+{
+    r.params[index].Value = v;
+    r.params[index].Enabled = v != 0.0;
+}
+
+const std::vector<NumberOption>& numberOptions()
+{
+    static const std::vector<NumberOption> options = {
+        {"--aperture", "MM", 5, 1000, 0, [](RenderRequest& r, double v) { r.panel.ApertureSpin = v; setParam(r, prmAperture, v); }, "aperture in mm (100)"},
+        {"--obstruction", "PCT", 0, 95, 2, [](RenderRequest& r, double v) { setParam(r, prmObstruction, v); }, "central obstruction, percent of the diameter (20)"},
+        {"--focal-ratio", "F", 3.5, 20, 2, [](RenderRequest& r, double v) { setParam(r, prmFocalRatio, v); }, "focal ratio (10)"},
+        {"--resolution", "PX_PER_ARCSEC", 5, 20, 2, [](RenderRequest& r, double v) { r.panel.ResolutionSpin = v; setParam(r, prmResolution, v); }, "picture pixels per arc-second (10)"},
+        {"--focus", "W", -20, 20, 2, [](RenderRequest& r, double v) { setParam(r, prmFocus, v); }, "defocus in waves (0)"},
+        {"--coma", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmComa, v); }, "coma in waves (0)"},
+        {"--coma-angle", "DEG", 0, 360, 0, [](RenderRequest& r, double v) { setParam(r, prmComaAngle, v); }, "coma orientation (0)"},
+        {"--astig", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmAstig, v); }, "astigmatism in waves (0)"},
+        {"--astig-angle", "DEG", 0, 360, 0, [](RenderRequest& r, double v) { setParam(r, prmAstigAngle, v); }, "astigmatism orientation (0)"},
+        {"--lsa", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmLSA, v); }, "third-order spherical aberration in waves (0)"},
+        {"--hsa", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmHSA, v); }, "fifth-order spherical aberration in waves (0)"},
+        {"--pinch", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmPinch, v); }, "pinched optics in waves (0)"},
+        {"--pinch-angle", "DEG", 0, 360, 0, [](RenderRequest& r, double v) { setParam(r, prmPinchAngle, v); }, "pinch orientation (0)"},
+        {"--tube", "W", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmTube, v); }, "tube current in waves (0)"},
+        {"--tube-radius", "R", 0.1, 0.9, 2, [](RenderRequest& r, double v) { setParam(r, prmTubeRadius, v); }, "start of the tube current, fraction of the radius (0.3)"},
+        {"--turbulence", "T", 0, 2, 2, [](RenderRequest& r, double v) { setParam(r, prmTurbulence, v); }, "seeing strength (0)"},
+        {"--x-shift", "MM", -40, 40, 1, [](RenderRequest& r, double v) { r.panel.XShift = v; }, "misalignment along x in mm (0)"},
+        {"--y-shift", "MM", -40, 40, 1, [](RenderRequest& r, double v) { r.panel.YShift = v; }, "misalignment along y in mm (0)"},
+        {"--defocus", "W", 0, 10, 1, [](RenderRequest& r, double v) { r.defocus = v; }, "intra only: defocus of the pair in waves (2.0)"},
+        {"--gamma", "G", 0.1, 0.95, 2, [](RenderRequest& r, double v) { r.panel.GammaSpin = v; }, "display gamma (0.45)"},
+        {"--gamma-slope", "K", 0, 10, 2, [](RenderRequest& r, double v) { r.panel.GammaSlopeSpin = v; }, "slope of the gamma curve's linear toe (4.5)"},
+        {"--circle", "PX", 50, 370, 0, [](RenderRequest& r, double v) { r.panel.RxSlider1 = v; }, "screen pixels of a 5 cm circle (147)"},
+        {"--distance", "CM", 1, 10000, 2, [](RenderRequest& r, double v) { r.panel.ViewDistanceSpin = v; }, "viewing distance in cm (57)"},
+    };
+    return options;
+}
+
+std::string rangeText(const NumberOption& o)
+{
+    if (o.lo <= -kUnlimited)
+        return "-1e9 .. 1e9";
+    return FormatDouble(o.lo) + " .. " + FormatDouble(o.hi);
+}
+
+// An option name: "--" and more, or "-" and one letter. "-1" and "-inf" are values.
+bool isOptionName(const std::string& a)
+{
+    if (a.size() > 2 && a[0] == '-' && a[1] == '-')
+        return true;
+    return a.size() == 2 && a[0] == '-' && std::isalpha(static_cast<unsigned char>(a[1]));
+}
+
+// Text that reads as infinity or not-a-number, which the options never take.
+bool isNonFinite(const std::string& v)
+{
+    std::string t;
+    for (char c : v)
+        if (c != '+' && c != '-' && c != ' ')
+            t += char(std::tolower(static_cast<unsigned char>(c)));
+    return t == "inf" || t == "infinity" || t == "nan";
+}
+
+double quantise(double v, int decimals)
+{
+    const double f = std::pow(10.0, decimals);
+    return Nint(v * f) / f;
+}
+
+bool endsWith(const std::string& s, const std::string& tail)
+{
+    if (s.size() < tail.size())
+        return false;
+    std::string end = s.substr(s.size() - tail.size());
+    for (char& c : end)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return end == tail;
+}
+
+ParseOutcome failure(std::string message)
+{
+    ParseOutcome o;
+    o.error = std::move(message);
+    return o;
+}
+
+} // namespace
+
+std::string PrintableValue(const std::string& text)
+{
+    static const char hex[] = "0123456789abcdef";
+    auto escape = [](std::string& out, unsigned char c) {
+        out += "\\x";
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    };
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7f)
+                escape(out, c);
+            else
+                out += char(c);
+            ++i;
+            continue;
+        }
+        // A well-formed UTF-8 sequence is kept, except the C1 controls U+0080 .. U+009F.
+        const int len = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+        bool valid = len > 0 && i + len <= n;
+        for (int k = 1; valid && k < len; ++k)
+            valid = (p[i + k] & 0xc0) == 0x80;
+        if (valid && len == 3)
+            valid = !(c == 0xe0 && p[i + 1] < 0xa0) && !(c == 0xed && p[i + 1] >= 0xa0);
+        if (valid && len == 4)
+            valid = !(c == 0xf0 && p[i + 1] < 0x90) && !(c == 0xf4 && p[i + 1] >= 0x90);
+        if (valid && len == 2 && c == 0xc2 && p[i + 1] < 0xa0)
+            valid = false;
+        if (!valid) {
+            escape(out, c);
+            ++i;
+            continue;
+        }
+        out.append(text, i, std::size_t(len));
+        i += std::size_t(len);
+    }
+    return out;
+}
+
+std::string RenderUsage()
+{
+    std::ostringstream u;
+    u << "Usage: quillmere-render KIND [options] -o FILE\n"
+         "Renders what the eyepiece shows for a star test.\n\n"
+         "KIND\n"
+         "  star     the star image at 555 nm\n"
+         "  intra    the intra-focal (left) and extra-focal (right) pair\n\n"
+         "Output\n"
+         "  -o FILE             picture to write, .png or .bmp\n"
+         "  --stats             print key=value figures of the computation\n"
+         "  --profile FILE.csv  PSF profile and encircled energy\n"
+         "  --mtf FILE.csv      MTF along both grid axes\n\n"
+         "Telescope (default in brackets)\n"
+         "  --fft N             transform size 512, 256 or 128 (512)\n"
+         "  --size S            picture side 512, 256 or 128 (256)\n";
+    for (const auto& o : numberOptions()) {
+        std::string left = std::string("  ") + o.name + " " + o.meta;
+        left.resize(std::max<std::size_t>(left.size() + 1, 22), ' ');
+        u << left << o.help << "; " << rangeText(o) << "\n";
+    }
+    u << "\nBad input exits with status 2 and writes nothing.\n";
+    return u.str();
+}
+
+ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
+{
+    ParseOutcome outcome;
+    RenderRequest& req = outcome.request;
+    bool kindSeen = false;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            outcome.help = true;
+            outcome.ok = true;
+            return outcome;
+        }
+        // The next argument, unless there is none or it is the next option
+        // ("-" and a letter; "-1" is a value).
+        auto needValue = [&]() -> const std::string* {
+            if (i + 1 >= args.size() || isOptionName(args[i + 1]))
+                return nullptr;
+            return &args[++i];
+        };
+        const std::string shown = PrintableValue(a);
+        if (a == "--stats") {
+            req.stats = true;
+            continue;
+        }
+        if (a == "-o" || a == "--profile" || a == "--mtf") {
+            const std::string* v = needValue();
+            if (!v || v->empty())
+                return failure(a + ": missing file name");
+            (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : req.mtfCsv) = *v;
+            continue;
+        }
+        if (a == "--fft" || a == "--size") {
+            const std::string* v = needValue();
+            if (!v)
+                return failure(a + ": missing value; allowed: 512, 256, 128");
+            const auto num = ParseNumber(*v);
+            if (!num || (*num != 512 && *num != 256 && *num != 128))
+                return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; allowed: 512, 256, 128");
+            (a == "--fft" ? req.fftSize : req.size) = int(*num);
+            continue;
+        }
+        if (a.rfind("-", 0) == 0 && a.size() > 1) {
+            const NumberOption* opt = nullptr;
+            for (const auto& o : numberOptions())
+                if (a == o.name)
+                    opt = &o;
+            if (!opt)
+                return failure("unknown option " + shown + " (see --help)");
+            const std::string* v = needValue();
+            if (!v)
+                return failure(a + ": missing value; allowed: " + rangeText(*opt));
+            const auto num = ParseNumber(*v);
+            if (!num)
+                return failure(a + ": \"" + PrintableValue(*v) + "\" is not " +
+                               (isNonFinite(*v) ? "a finite number" : "a number") +
+                               "; allowed: " + rangeText(*opt));
+            // The range is checked before rounding to the panel's decimals, which
+            // could not hold a value beyond it.
+            if (*num < opt->lo - 1.0 || *num > opt->hi + 1.0)
+                return failure(a + ": " + PrintableValue(*v) + " is out of range; allowed: " + rangeText(*opt));
+            const double q = quantise(*num, opt->decimals);
+            if (q < opt->lo || q > opt->hi)
+                return failure(a + ": " + PrintableValue(*v) + " is out of range; allowed: " + rangeText(*opt));
+            opt->apply(req, q);
+            continue;
+        }
+        if (kindSeen)
+            return failure("unexpected argument \"" + shown + "\" (see --help)");
+        const auto kind = KindFromKeyword(a);
+        if (!kind || (*kind != ImageKind::Star && *kind != ImageKind::Intra))
+            return failure("KIND: \"" + shown + "\" is not a kind; allowed: star, intra");
+        req.kind = *kind;
+        kindSeen = true;
+    }
+
+    if (!kindSeen)
+        return failure("KIND: missing; allowed: star, intra (see --help)");
+    if (req.output.empty())
+        return failure("-o: missing output file; allowed: a name ending in .png or .bmp");
+    if (!endsWith(req.output, ".png") && !endsWith(req.output, ".bmp"))
+        return failure("-o: \"" + PrintableValue(req.output) + "\" must end in .png or .bmp");
+    // Two outputs under one name would overwrite each other.
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"-o", &req.output}, {"--profile", &req.profileCsv}, {"--mtf", &req.mtfCsv}};
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = i + 1; j < 3; ++j)
+            if (!outputs[i].second->empty() && !outputs[j].second->empty() &&
+                SameFile(*outputs[i].second, *outputs[j].second))
+                return failure(std::string(outputs[j].first) + ": \"" + PrintableValue(*outputs[j].second) +
+                               "\" is also the file of " + outputs[i].first + "; give each output its own name");
+
+    // The aperture must fit the grid at the shortest wavelength the sampling allows.
+    const double res = req.panel.ResolutionSpin;
+    const int maxAperture = MaxApertureFor(res);
+    if (req.panel.ApertureSpin > maxAperture)
+        return failure("--aperture: " + FormatDouble(req.panel.ApertureSpin) +
+                       " mm is above the largest aperture at resolution " + FormatDouble(res) +
+                       "; allowed: 5 .. " + std::to_string(std::min(maxAperture, 1000)));
+    if (PupilRadiusFor(req.panel.ApertureSpin, res, req.fftSize, 555) < 1)
+        return failure("--aperture: " + FormatDouble(req.panel.ApertureSpin) +
+                       " mm gives a pupil below one sample at --resolution " + FormatDouble(res) +
+                       " and --fft " + std::to_string(req.fftSize) +
+                       "; allowed: a larger aperture, a lower resolution or a larger FFT size");
+    outcome.ok = true;
+    return outcome;
+}
+
+} // namespace qm

@@ -1,0 +1,41 @@
+#pragma once
+// The command line of quillmere-render: options, their ranges and the request
+// they make. Plain C++ (no Qt), so it can be fuzzed and tested on its own.
+
+#include "engine/simstate.h"
+#include "imagewin/imagekinds.h"
+
+#include <string>
+#include <vector>
+
+namespace qm {
+
+struct RenderRequest {
+    ImageKind kind = ImageKind::Star;   // star or intra
+    std::string output;                 // .png or .bmp, the bytes as given
+    bool stats = false;
+    std::string profileCsv;
+    std::string mtfCsv;
+    ParamTable params = DefaultParams();
+    PanelInputs panel;
+    int fftSize = 512;
+    int size = 256;
+    double defocus = 2.0;
+};
+
+struct ParseOutcome {
+    bool ok = false;
+    bool help = false;
+    std::string error;           // one line naming the option and its allowed range
+    RenderRequest request;
+};
+
+ParseOutcome ParseRenderArgs(const std::vector<std::string>& args);
+std::string RenderUsage();
+
+// A value as it may be shown in a message: control characters (C0, DEL, C1) and
+// bytes that are not well-formed UTF-8 written as \xNN, so a hostile value
+// cannot break the line or drive the terminal.
+std::string PrintableValue(const std::string& text);
+
+} // namespace qm

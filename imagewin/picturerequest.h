@@ -1,0 +1,67 @@
+#pragma once
+// One headless request for any picture kind: given the state, the kind and its
+// inputs, it runs the engine, forms the pictures and the star figures, and says
+// how it went. The image window and the command-line renderer both call it, so
+// a new kind is one function here and one row in imagekinds.cpp.
+
+#include "engine/simstate.h"
+#include "imagewin/imagekinds.h"
+#include "imagewin/pictures.h"
+
+#include <QImage>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+// Creation runs a kind's set-up computation; an update recomputes an existing
+// picture (for star kinds it rebuilds the bit-reversal table first).
+enum class PicturePhase { Creation, Update };
+
+struct PictureInputs {
+    ImageKind kind = ImageKind::Star;
+    PicturePhase phase = PicturePhase::Creation;
+    int size = 256;          // the window's image size s: 512, 256 or 128
+    double defocus = 2.0;    // intra: waves either side of focus
+    int fringes = 10;        // inter: interference bars
+    bool wantMtf = false;    // form the MTF curves of the star (an MTF window is open)
+};
+
+// Long computations report progress, let pending window events run where that
+// is allowed, and stop at the next step once SimState::AbortRequested is set.
+struct PictureHooks {
+    std::function<void(int done, int total)> progress;
+    std::function<void()> letEventsRun;
+};
+
+// The figures of the last star of a computation. Its unit-sum PSF is left in
+// SimState::PsfImage.
+struct StarFigures {
+    bool present = false;
+    float peak = 0.0f;
+    int sampleCount = 0;
+    bool mtfComputed = false;
+    MtfCurves mtf;
+};
+
+struct PictureResult {
+    QImage display;   // the picture to show
+    QImage spare;     // the same before colour balance and zoom
+    Status status;    // a refusal of the engine, with its reason
+    StarFigures star;
+    // Things the user should know about the picture (an empty or coarse pupil),
+    // one sentence each, for the window's information line and the log.
+    std::vector<std::string> notes;
+};
+
+PictureResult ComputePicture(SimState& s, const PictureInputs& in, const PictureHooks& hooks = {});
+
+// What the last synthesis' pupil tells the user: no open sample at all, or a
+// pupil radius below kFinePupilRadius samples, with the resolution that would
+// give at least that many (or that none in range does).
+inline constexpr int kFinePupilRadius = 32;
+std::vector<std::string> PupilNotes(const SimState& s);
+
+} // namespace qm
