@@ -53,7 +53,7 @@ TMTFForm::TMTFForm(QWidget* parent) : QWidget(parent)
 void TMTFForm::fillStar(const MtfCurves& curves, const QString& scopeName, bool checkUndersampling)
 {
     QString caption = QStringLiteral("MTF ") + scopeName;
-    if (checkUndersampling && !curves.curve1.empty() && !(curves.curve1.back() <= 0.05f))
+    if (checkUndersampling && curves.undersampled)
         caption += QStringLiteral(" UNDERSAMPLED");
     setWindowTitle(caption);
     emit captionChanged(caption);

@@ -128,8 +128,7 @@ void CalibrationTool::save(SettingsStore& store, int mtfWidth, int mtfHeight) co
     store.write(QStringLiteral("ScreenDistance"), hundredths(ViewDistanceSpin->value()));
     store.write(QStringLiteral("Gamma"), hundredths(GammaSpin->value()));
     store.write(QStringLiteral("GammaSlope"), hundredths(GammaSlopeSpin->value()));
-    store.write(QStringLiteral("MTFToolWidth"), QString::number(mtfWidth));
-    store.write(QStringLiteral("MTFtoolheight"), QString::number(mtfHeight));
+    WriteMtfToolSize(store, mtfWidth, mtfHeight);
 }
 
 } // namespace qm

@@ -1,6 +1,9 @@
 #pragma once
 // Spin boxes as the panels use them: a name for tests and look-ups, range, step,
-// start value and hint; the value is taken when typing ends, not per keystroke.
+// start value and hint; the value is taken when typing ends, not per keystroke,
+// clamped to the range and rounded to the decimals.
+
+#include "imagewin/spinboxes.h"
 
 #include <QDoubleSpinBox>
 #include <QSpinBox>
@@ -30,14 +33,14 @@ Box* SetUpSpinBox(Box* b, const char* name, T lo, T hi, T step, T value, const Q
 inline QDoubleSpinBox* RealBox(const char* name, double lo, double hi, double step, double value,
                                int decimals = 2, const QString& hint = {})
 {
-    auto* b = new QDoubleSpinBox;
+    auto* b = new RealSpinBox;
     b->setDecimals(decimals);   // before the range and value, which it rounds
     return SetUpSpinBox(b, name, lo, hi, step, value, hint);
 }
 
 inline QSpinBox* IntegerBox(const char* name, int lo, int hi, int step, int value, const QString& hint = {})
 {
-    return SetUpSpinBox(new QSpinBox, name, lo, hi, step, value, hint);
+    return SetUpSpinBox(new IntSpinBox, name, lo, hi, step, value, hint);
 }
 
 } // namespace qm

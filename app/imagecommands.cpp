@@ -19,7 +19,7 @@ namespace qm {
 
 namespace {
 
-// Writes the MTF window's size to the settings whenever the user resizes it.
+// Calls back on every resize of the watched widget.
 class SizeWatcher : public QObject {
 public:
     SizeWatcher(QObject* parent, std::function<void(QSize)> onResize)
@@ -37,12 +37,23 @@ private:
     std::function<void(QSize)> onResize_;
 };
 
+// A plot window is never made smaller than this, whatever arranges it, and is
+// wide enough for its caption.
+constexpr QSize kPlotMinimum(240, 180);
+
+void fitCaption(QMdiSubWindow* sub, const QString& caption)
+{
+    // Room for the icon and the title bar's buttons besides the text.
+    const int needed = sub->fontMetrics().horizontalAdvance(caption) + 96;
+    sub->setMinimumWidth(std::max(kPlotMinimum.width(), needed));
+}
+
 } // namespace
 
 void TMainForm::synthesize()
 {
     // A refusal is reported by the window that computes the picture.
-    SynthesizePupil(*state_, 555);
+    SynthesizePupil(state_, 555);
     panel_->showMisalignment();
 }
 
@@ -63,11 +74,11 @@ void TMainForm::placeBeside()
     }
 }
 
-void TMainForm::imageCommand(const QString& kind, bool rebuildTable)
+void TMainForm::imageCommand(PictureKind kind, bool rebuildTable)
 {
     if (rebuildTable)
-        BuildBitRevTable(*state_);
-    const Status st = SynthesizePupil(*state_, 555);
+        BuildBitRevTable(state_);
+    const Status st = SynthesizePupil(state_, 555);
     panel_->showMisalignment();
     if (!st) {
         // Nothing to draw: say why instead of opening a black window.
@@ -79,42 +90,89 @@ void TMainForm::imageCommand(const QString& kind, bool rebuildTable)
     CreateImageWindow(kind);
 }
 
-TMDIImage* TMainForm::CreateImageWindow(const QString& kind)
+TMDIImage* TMainForm::CreateImageWindow(PictureKind kind)
 {
-    auto* image = new TMDIImage(*this);
+    auto* image = new TMDIImage(kind, imageLinks());
     QMdiSubWindow* sub = mdi_->addSubWindow(image);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
     sub->adjustSize();
     sub->move(NextWindowLeft, NextWindowTop);
-    const QString caption = kind == QLatin1String("planet")
-                                ? QStringLiteral("planetoriginal")
-                                : panel_->scopeName(panel_->CurrentScope) + QStringLiteral(" (") +
-                                      QString::number(Nint(state_->ViewMagnification)) + QStringLiteral("x )");
-    sub->setWindowTitle(caption);
+    sub->setWindowTitle(image->caption());
     connect(image, &TMDIImage::captionChanged, sub, &QWidget::setWindowTitle);
     connect(sub, &QObject::destroyed, this, [this] { UpdateMenuItems(); });
     sub->show();
+    lastActiveImage_ = sub;
     panel_->SelectScope(panel_->CurrentScope);
-    image->Kind = kind;
-    image->ScopeNumber = panel_->CurrentScope;
+    keepPlotWindowsInView();
     UpdateMenuItems();
     return image;
 }
 
+// New pictures must not bury the plot windows that describe them.
+void TMainForm::keepPlotWindowsInView()
+{
+    for (QWidget* form : {static_cast<QWidget*>(mtf_.data()), static_cast<QWidget*>(psf_.data())})
+        if (form)
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget()))
+                sub->raise();
+}
+
+void TMainForm::subWindowActivated(QMdiSubWindow* sub)
+{
+    UpdateMenuItems();
+    if (!sub)
+        return;
+    auto* image = qobject_cast<TMDIImage*>(sub->widget());
+    if (!image)
+        return;
+    // Focus coming back to the same picture (after a tool window or the log was
+    // used) leaves the panel on the telescope the user chose meanwhile.
+    if (sub == lastActiveImage_)
+        return;
+    lastActiveImage_ = sub;
+    image->FormActivate();
+}
+
+void TMainForm::arrange(const std::function<void()>& how)
+{
+    arranging_ = true;
+    how();
+    arranging_ = false;
+}
+
+QMdiSubWindow* TMainForm::openOnce(bool& openFlag, QWidget* (*make)(), const char* subWindowName,
+                                   Qt::WindowFlags flags)
+{
+    if (openFlag)
+        return nullptr;
+    QWidget* form = make();
+    QMdiSubWindow* sub = mdi_->addSubWindow(form, flags);
+    sub->setObjectName(QString::fromLatin1(subWindowName));
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowTitle(form->windowTitle());
+    sub->setMinimumSize(kPlotMinimum);
+    openFlag = true;
+    connect(sub, &QObject::destroyed, this, [this, &openFlag] {
+        openFlag = false;
+        UpdateMenuItems();
+    });
+    return sub;
+}
+
 void TMainForm::StarImageButtonClick()
 {
-    imageCommand(QStringLiteral("star"), true);
+    imageCommand(PictureKind::Star, true);
 }
 
 void TMainForm::RxSpeedButton2Click()
 {
-    imageCommand(QStringLiteral("intra"), true);
+    imageCommand(PictureKind::Intra, true);
 }
 
 void TMainForm::AllScopeButtonClick()
 {
-    BuildBitRevTable(*state_);
+    BuildBitRevTable(state_);
     synthesize();
     updateImagesOfCurrentScope();
 }
@@ -130,9 +188,9 @@ void TMainForm::updateImagesOfCurrentScope()
 
 void TMainForm::PointAtClick()
 {
-    BuildBitRevTable(*state_);
+    BuildBitRevTable(state_);
     synthesize();
-    storeScopeParams(panel_->CurrentScope, state_->Params);
+    storeScopeParams(panel_->CurrentScope, state_.Params);
     if (TMDIImage* image = activeImage())
         image->UpdateImage();
 }
@@ -141,54 +199,51 @@ void TMainForm::RxSpeedButton5Click()
 {
     // The image to deliver MTF data is the one active before the window opens.
     TMDIImage* image = activeImage();
-    if (!MtfFormOpen) {
-        mtf_ = new TMTFForm;
-        QMdiSubWindow* sub = mdi_->addSubWindow(mtf_, Qt::SubWindow | Qt::WindowSystemMenuHint |
-                                                          Qt::WindowMinimizeButtonHint | Qt::WindowTitleHint);
-        sub->setObjectName(QStringLiteral("MtfSubWindow"));
-        sub->setAttribute(Qt::WA_DeleteOnClose);
+    const Qt::WindowFlags frame = Qt::SubWindow | Qt::WindowSystemMenuHint |
+                                  Qt::WindowMinimizeButtonHint | Qt::WindowTitleHint;
+    if (QMdiSubWindow* sub = openOnce(MtfFormOpen, [] { return static_cast<QWidget*>(new TMTFForm); },
+                                      "MtfSubWindow", frame)) {
+        mtf_ = static_cast<TMTFForm*>(sub->widget());
         sub->setWindowTitle(QStringLiteral("MTFForm"));
-        connect(mtf_, &TMTFForm::captionChanged, sub, &QWidget::setWindowTitle);
-        MtfFormOpen = true;
-        connect(sub, &QObject::destroyed, this, [this] {
-            MtfFormOpen = false;
-            UpdateMenuItems();
+        connect(mtf_, &TMTFForm::captionChanged, sub, [sub](const QString& caption) {
+            sub->setWindowTitle(caption);
+            fitCaption(sub, caption);
         });
-        sub->resize(MtfToolWidth, MtfToolHeight);
-        sub->installEventFilter(new SizeWatcher(sub, [this](QSize size) {
+        arrange([&] { sub->resize(MtfToolWidth, MtfToolHeight); });
+        // Only the user's own resizing is remembered, not an arrangement or the
+        // minimum a too small stored size was raised to.
+        sub->installEventFilter(new SizeWatcher(sub, [this, sub](QSize size) {
+            if (arranging_ || sub->isMinimized() || sub->isMaximized() || sub->isShaded())
+                return;
             if (size.width() == MtfToolWidth && size.height() == MtfToolHeight)
                 return;
             MtfToolWidth = size.width();
             MtfToolHeight = size.height();
-            settings_->write(QStringLiteral("MTFToolWidth"), QString::number(MtfToolWidth));
-            settings_->write(QStringLiteral("MTFtoolheight"), QString::number(MtfToolHeight));
+            WriteMtfToolSize(*settings_, MtfToolWidth, MtfToolHeight);
         }));
         sub->show();
         UpdateMenuItems();
     }
     if (MtfFormOpen && image && !image->MtfComputed) {
-        mdi_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(image->parentWidget()));
+        auto* imageSub = qobject_cast<QMdiSubWindow*>(image->parentWidget());
+        mdi_->setActiveSubWindow(imageSub);
         image->UpdateImage();
     }
 }
 
 void TMainForm::RxSpeedButton7Click()
 {
-    if (PsfFormOpen)
-        return;
     TMDIImage* image = activeImage();
-    psf_ = new TPSFFORM;
-    QMdiSubWindow* sub = mdi_->addSubWindow(psf_);
-    sub->setObjectName(QStringLiteral("PsfSubWindow"));
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowTitle(psf_->windowTitle());
-    connect(psf_, &TPSFFORM::captionChanged, sub, &QWidget::setWindowTitle);
-    PsfFormOpen = true;
-    connect(sub, &QObject::destroyed, this, [this] {
-        PsfFormOpen = false;
-        UpdateMenuItems();
+    QMdiSubWindow* sub = openOnce(PsfFormOpen, [] { return static_cast<QWidget*>(new TPSFFORM); },
+                                  "PsfSubWindow");
+    if (!sub)
+        return;
+    psf_ = static_cast<TPSFFORM*>(sub->widget());
+    connect(psf_, &TPSFFORM::captionChanged, sub, [sub](const QString& caption) {
+        sub->setWindowTitle(caption);
+        fitCaption(sub, caption);
     });
-    sub->resize(256, 256);
+    arrange([&] { sub->resize(256, 256); });
     sub->show();
     UpdateMenuItems();
     // Show the active picture's curves at once.

@@ -1,4 +1,6 @@
-// Quillmere: the program's entry. Creates the main window and runs until it closes.
+// Quillmere: the program's entry. Creates the simulation state and the main
+// window and runs until the window closes; the state outlives the window and
+// every panel that holds it.
 #include "app/mainwindow.h"
 
 #include <QApplication>
@@ -7,7 +9,12 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmere MDI"));
-    qm::TMainForm window;
-    window.showMaximized();
-    return app.exec();
+    auto state = std::make_unique<qm::SimState>();
+    int status = 0;
+    {
+        qm::TMainForm window(*state);
+        window.showMaximized();
+        status = app.exec();
+    }
+    return status;
 }

@@ -4,6 +4,7 @@
 #include "analysis/psfwindow.h"
 #include "app/calibration.h"
 #include "app/imagesetting.h"
+#include "app/platform.h"
 #include "app/telescopepanel.h"
 #include "engine/fft.h"
 #include "engine/nint.h"
@@ -17,6 +18,7 @@
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -116,8 +118,8 @@ const QString kQuotation =
 
 } // namespace
 
-TMainForm::TMainForm(std::unique_ptr<SettingsStore> settings, QWidget* parent)
-    : QMainWindow(parent), state_(std::make_unique<SimState>()),
+TMainForm::TMainForm(SimState& state, std::unique_ptr<SettingsStore> settings, QWidget* parent)
+    : QMainWindow(parent), state_(state),
       settings_(settings ? std::move(settings) : std::make_unique<SettingsStore>())
 {
     setObjectName(QStringLiteral("TMainForm"));
@@ -126,11 +128,14 @@ TMainForm::TMainForm(std::unique_ptr<SettingsStore> settings, QWidget* parent)
     setFont(f);
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName(QStringLiteral("MdiArea"));
+    // Pictures that run past the edge of the area can be scrolled to.
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
     resize(800, 561 + 57 + 40);
 
-    state_->onLog = [this](const std::string& line) { log(QString::fromStdString(line)); };
-    state_->onHideIntro = [this] {
+    state_.onLog = [this](const std::string& line) { log(QString::fromStdString(line)); };
+    state_.onHideIntro = [this] {
         if (AboutWindow_)
             AboutWindow_->hide();
     };
@@ -150,12 +155,7 @@ TMainForm::TMainForm(std::unique_ptr<SettingsStore> settings, QWidget* parent)
     statusBar()->addWidget(hintPanel_);
     statusBar()->addWidget(memoryPanel_, 1);
 
-    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-        UpdateMenuItems();
-        if (sub)
-            if (auto* image = qobject_cast<TMDIImage*>(sub->widget()))
-                image->FormActivate();
-    });
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &TMainForm::subWindowActivated);
 
     FormCreate();
 }
@@ -166,26 +166,26 @@ TMainForm::~TMainForm()
     for (QMdiSubWindow* sub : mdi_->subWindowList())
         sub->disconnect(this);
     mdi_->disconnect(this);
-    state_->onLog = nullptr;
-    state_->onHideIntro = nullptr;
+    state_.onLog = nullptr;
+    state_.onHideIntro = nullptr;
 }
 
 void TMainForm::FormCreate()
 {
     // 1.
     MtfFormOpen = PsfFormOpen = D3WaveOpen = ChromaControlsOpen = false;
-    state_->FftSize = 512;
+    state_.FftSize = 512;
     NextWindowLeft = NextWindowTop = 0;
-    state_->ArcsecPerPixel = 0.1;
+    state_.ArcsecPerPixel = 0.1;
     // 2.
     panel_->ApertureSpin->setValue(100);
-    state_->Params[prmAperture].Value = panel_->ApertureSpin->value();
-    state_->Params[prmResolution].Value = panel_->ResolutionSpin->value();
-    state_->MaxAperture = NintI(82.50592249883854 / state_->ArcsecPerPixel);
+    state_.Params[prmAperture].Value = panel_->ApertureSpin->value();
+    state_.Params[prmResolution].Value = panel_->ResolutionSpin->value();
+    state_.MaxAperture = MaxApertureFor(1.0 / state_.ArcsecPerPixel);
     // 4.
-    BuildBitRevTable(*state_);
-    BuildGammaTable(*state_);
-    state_->FftSign = 1;
+    BuildBitRevTable(state_);
+    BuildGammaTable(state_);
+    state_.FftSign = 1;
     // 7.
     MtfToolWidth = MtfToolHeight = 256;
     // 8, 9.
@@ -194,8 +194,8 @@ void TMainForm::FormCreate()
     calibration_->Shape1->setFixedWidth(calibration_->RxSlider1->value());
     calibration_->RxLabel13->setText(QString::number(calibration_->RxSlider1->value()));
     // 11.
-    state_->PlanetChannel = 0;
-    state_->OpdChannel = 0;
+    state_.PlanetChannel = 0;
+    state_.OpdChannel = 0;
     // 12.
     panel_->AddscopeButtonClick();
     // 13.
@@ -233,7 +233,7 @@ void TMainForm::readSettings()
         calibration_->GammaSpin->setValue(*v);
     if (auto v = number("GammaSlope"))
         calibration_->GammaSlopeSpin->setValue(*v);
-    state_->panel.OpdDirectory = OpdDirectory.toStdString();
+    state_.panel.OpdDirectory = OpdDirectory.toStdString();
 }
 
 void TMainForm::buildToolBar()
@@ -281,14 +281,16 @@ void TMainForm::buildToolBar()
 
 void TMainForm::buildMenus()
 {
+    // A menu title's hint is its action's, which the menu bar shows on hover.
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setStatusTip(QStringLiteral("File related commands"));
+    file->menuAction()->setStatusTip(QStringLiteral("File related commands"));
     QAction* exit = file->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("FileExitItem"));
     exit->setStatusTip(QStringLiteral("Exit the application"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    tools->menuAction()->setStatusTip(QStringLiteral("Tool windows"));
     QAction* chroma = tools->addAction(QStringLiteral("Chromatic Controls"));
     chroma->setObjectName(QStringLiteral("CallChromaticControl"));
     chroma->setEnabled(false);
@@ -298,7 +300,7 @@ void TMainForm::buildMenus()
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     window->setObjectName(QStringLiteral("WindowMenu"));
-    window->setStatusTip(QStringLiteral("Window related commands such as Tile and Cascade"));
+    window->menuAction()->setStatusTip(QStringLiteral("Window related commands such as Tile and Cascade"));
     auto item = [&](const char* name, const QString& text, const QString& hint, auto action) {
         QAction* a = window->addAction(text);
         a->setObjectName(name);
@@ -323,23 +325,27 @@ void TMainForm::buildMenus()
         }
     };
     item("Cascade1", QStringLiteral("&Cascade"), QStringLiteral("Arrange windows to overlap"),
-         [this] { mdi_->cascadeSubWindows(); });
+         [this] { arrange([this] { mdi_->cascadeSubWindows(); }); });
     item("Tile1", QStringLiteral("&Horizontal Tile"), QStringLiteral("Arrange windows without overlap"),
-         [tile] { tile(true); });
-    item("Tile2", QStringLiteral("&Vertical Tile"), QString(), [tile] { tile(false); });
+         [this, tile] { arrange([tile] { tile(true); }); });
+    item("Tile2", QStringLiteral("&Vertical Tile"), QString(), [this, tile] { arrange([tile] { tile(false); }); });
     item("ArrangeIcons1", QStringLiteral("&Arrange Icons"),
          QStringLiteral("Arrange window icons at bottom of main window"), [this] {
-             int x = 0;
-             for (QMdiSubWindow* s : mdi_->subWindowList())
-                 if (s->isMinimized()) {
-                     s->move(x, mdi_->viewport()->height() - s->height());
-                     x += s->width();
-                 }
+             arrange([this] {
+                 int x = 0;
+                 for (QMdiSubWindow* s : mdi_->subWindowList())
+                     if (s->isMinimized()) {
+                         s->move(x, mdi_->viewport()->height() - s->height());
+                         x += s->width();
+                     }
+             });
          });
     item("MinimizeAll1", QStringLiteral("&Minimize All"), QStringLiteral("Minimize all windows"), [this] {
-        const auto subs = mdi_->subWindowList(QMdiArea::CreationOrder);
-        for (auto it = subs.rbegin(); it != subs.rend(); ++it)
-            (*it)->showMinimized();
+        arrange([this] {
+            const auto subs = mdi_->subWindowList(QMdiArea::CreationOrder);
+            for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+                (*it)->showMinimized();
+        });
     });
     window->addSeparator();
     // The list of open child windows, rebuilt each time the menu opens.
@@ -369,7 +375,7 @@ void TMainForm::buildMenus()
 
 void TMainForm::buildToolWindows()
 {
-    panel_ = new TelescopePanel(*state_);
+    panel_ = new TelescopePanel(state_);
     TelescopeTool_ = toolWindow(this, "TelescopeTool", QString(), panel_);
     TelescopeTool_->setFeatures(QDockWidget::NoDockWidgetFeatures);
     TelescopeTool_->setTitleBarWidget(new QWidget(TelescopeTool_));
@@ -418,7 +424,7 @@ void TMainForm::buildToolWindows()
     });
     timer->start(3000);
 
-    calibration_ = new CalibrationTool(*state_);
+    calibration_ = new CalibrationTool(state_);
     ScreenCalibrateTool_ = toolWindow(this, "ScreenCalibrateToolWindow",
                                       QStringLiteral("Calibrate Screen Resolution"), calibration_);
     ScreenCalibrateTool_->setFloating(true);
@@ -433,6 +439,11 @@ void TMainForm::buildToolWindows()
     Logwindow_ = toolWindow(this, "Logwindow", QStringLiteral("Logwindow"), LogMemo_);
     Logwindow_->setFloating(true);
     Logwindow_->hide();
+    // Reopened, the log shows its newest line.
+    connect(Logwindow_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            LogMemo_->verticalScrollBar()->setValue(LogMemo_->verticalScrollBar()->maximum());
+    });
 
     auto* gauge = new QProgressBar;
     gauge->setObjectName(QStringLiteral("Gauge1"));
@@ -465,7 +476,7 @@ TMDIImage* TMainForm::activeImage() const
     return sub ? qobject_cast<TMDIImage*>(sub->widget()) : nullptr;
 }
 
-// --- ImageHost ------------------------------------------------------------------------------
+// --- what the image windows use -------------------------------------------------------------
 
 int TMainForm::newImageSize() const
 {
@@ -516,9 +527,15 @@ void TMainForm::log(const QString& line)
     LogMemo_->appendPlainText(line);
 }
 
-void TMainForm::setMemoryStatus(const QString& text)
+void TMainForm::updateActiveImage()
 {
-    memoryPanel_->setText(text);
+    PointAtClick();
+    memoryPanel_->setText(MemoryStatusText(QueryMemory()));
+}
+
+void TMainForm::showEyepiece(const QString& millimetres)
+{
+    panel_->EyepieceFL->setText(millimetres);
 }
 
 ColourLevels TMainForm::colourLevels() const
@@ -542,7 +559,7 @@ void TMainForm::setDimmingChecked(bool on)
     colorTool_->CheckBox1->setChecked(on);
 }
 
-void TMainForm::showImageSetting()
+void TMainForm::showColourTool()
 {
     ColorTool_->show();
     ColorTool_->raise();
@@ -552,9 +569,9 @@ void TMainForm::fillPsfWindows(const Plane& plane, float peak, int sampleCount)
 {
     if (!psf_)
         return;
-    const double resolution = state_->Params[prmResolution].Value;
-    const PsfProfile profile = RadialProfile(plane, peak, sampleCount, state_->FftSize, resolution);
-    psf_->fill(profile, scopeName(currentScope()), state_->FftSize, resolution);
+    const double resolution = state_.Params[prmResolution].Value;
+    const PsfProfile profile = RadialProfile(plane, peak, sampleCount, state_.FftSize, resolution);
+    psf_->fill(profile, scopeName(currentScope()), state_.FftSize, resolution);
 }
 
 void TMainForm::fillMtfWindows(const MtfCurves& curves, bool checkUndersampling)
@@ -586,7 +603,7 @@ void TMainForm::LRGBChange()
 void TMainForm::CheckBox1Click(bool on)
 {
     TMDIImage* image = activeImage();
-    if (!image || image->Kind == QLatin1String("planet"))
+    if (!image || !image->traits().followsTelescope)
         return;
     image->Dimming = on;
     if (!on) {
@@ -595,8 +612,8 @@ void TMainForm::CheckBox1Click(bool on)
     }
     // The exit pupil against 1/32 inch sets the lightness (CIE L*) of the view.
     const float z = 250 * 0.004f;   // zoom factor until the zoom bar exists
-    const double d = state_->Params[prmAperture].Value;
-    const float y = float(std::pow(32.0 * d / 25.4 / (z * state_->ViewMagnification), 2.0));
+    const double d = state_.Params[prmAperture].Value;
+    const float y = float(std::pow(32.0 * d / 25.4 / (z * state_.ViewMagnification), 2.0));
     const long l = Nint(116.0 * std::cbrt(double(y)) - 16.0);
     colorTool_->LuminositySlider->setValue(l < 100 ? int(200 - l) : 100);
 }

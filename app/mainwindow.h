@@ -1,18 +1,21 @@
 #pragma once
 // TMainForm: the frame of the program. An MDI area for the pictures and the
 // analysis windows, the tool bar of image commands, the telescope panel docked
-// at the left, the tool windows, and the one simulation state of the run.
+// at the left and the tool windows. The one simulation state of the run is
+// owned by main() and outlives the frame and every panel that holds it.
 
 #include "analysis/mtfwindow.h"
 #include "analysis/psfwindow.h"
 #include "app/settingsstore.h"
 #include "engine/simstate.h"
 #include "imagewin/imagehost.h"
+#include "imagewin/imagekinds.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -32,11 +35,16 @@ class ImageSettingTool;
 class TelescopePanel;
 class TMDIImage;
 
-class TMainForm : public QMainWindow, public ImageHost {
+class TMainForm : public QMainWindow,
+                  public ScopeList,
+                  public ColourTool,
+                  public PlotWindows,
+                  public FrameServices {
     Q_OBJECT
 public:
     // The settings store is the user's own unless one is given (tests).
-    explicit TMainForm(std::unique_ptr<SettingsStore> settings = nullptr, QWidget* parent = nullptr);
+    explicit TMainForm(SimState& state, std::unique_ptr<SettingsStore> settings = nullptr,
+                       QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // --- image commands -------------------------------------------------------------
@@ -49,8 +57,8 @@ public:
     void RxSpeedButton4Click();    // monitor calibration
     void UpdateMenuItems();
 
-    // --- state the Parts name ---------------------------------------------------------
-    SimState& Sim() { return *state_; }
+    // --- the program's shared state ----------------------------------------------------
+    SimState& Sim() { return state_; }
     TelescopePanel* telescopePanel() const { return panel_; }
     CalibrationTool* calibrationTool() const { return calibration_; }
     ImageSettingTool* imageSettingTool() const { return colorTool_; }
@@ -61,7 +69,8 @@ public:
     QDockWidget* aboutWindow() const { return AboutWindow_; }
     TMDIImage* activeImage() const;
 
-    QString ImageKind;
+    // The kind of the next picture, set by the image commands.
+    PictureKind ImageKind = PictureKind::Star;
     int NextWindowLeft = 0;
     int NextWindowTop = 0;
     bool MtfFormOpen = false;
@@ -75,9 +84,8 @@ public:
     // 400 .. 700 nm in steps of 1 nm.
     std::array<bool, 301> SelectedWavelengths{};
 
-    // --- ImageHost -------------------------------------------------------------------------
-    SimState& state() override { return *state_; }
-    QString imageKind() const override { return ImageKind; }
+    // --- what the image windows use ------------------------------------------------------
+    ImageWindowLinks imageLinks() { return {state_, *this, *this, *this, *this}; }
     int newImageSize() const override;
     int currentScope() const override;
     QString scopeName(int number) const override;
@@ -88,17 +96,17 @@ public:
     QPoint nextWindowPosition() const override { return {NextWindowLeft, NextWindowTop}; }
     void setNextWindowPosition(QPoint p) override;
     void log(const QString& line) override;
-    void setMemoryStatus(const QString& text) override;
+    void reportProblem(const QString& message) override;
+    void updateActiveImage() override;
+    void showEyepiece(const QString& millimetres) override;
     ColourLevels colourLevels() const override;
     void showColourLevels(const ColourLevels& levels, bool dimming) override;
     void setDimmingChecked(bool on) override;
-    void showImageSetting() override;
+    void showColourTool() override;
     bool psfFormOpen() const override { return PsfFormOpen; }
     bool mtfFormOpen() const override { return MtfFormOpen; }
     void fillPsfWindows(const Plane& plane, float peak, int sampleCount) override;
     void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) override;
-    void updateActiveImage() override { PointAtClick(); }
-    void reportProblem(const QString& message) override;
 
 protected:
     bool event(QEvent* e) override;
@@ -109,15 +117,23 @@ private:
     void buildMenus();
     void buildToolWindows();
     void readSettings();
-    void imageCommand(const QString& kind, bool rebuildTable);
+    void imageCommand(PictureKind kind, bool rebuildTable);
     void placeBeside();
-    TMDIImage* CreateImageWindow(const QString& kind);
+    TMDIImage* CreateImageWindow(PictureKind kind);
+    // Opens an analysis window unless openFlag says one is open; the flag stays
+    // set until its sub-window goes. Returns the new sub-window, or null.
+    QMdiSubWindow* openOnce(bool& openFlag, QWidget* (*make)(), const char* subWindowName,
+                            Qt::WindowFlags flags = {});
+    void keepPlotWindowsInView();
+    void subWindowActivated(QMdiSubWindow* sub);
+    // Runs a rearrangement of the sub-windows; sizes it sets are not the user's.
+    void arrange(const std::function<void()>& how);
     void synthesize();
     void LRGBChange();
     void CheckBox1Click(bool on);
     void updateImagesOfCurrentScope();
 
-    std::unique_ptr<SimState> state_;
+    SimState& state_;
     std::unique_ptr<SettingsStore> settings_;
     QMdiArea* mdi_ = nullptr;
     TelescopePanel* panel_ = nullptr;
@@ -135,7 +151,11 @@ private:
     QList<QAction*> windowItems_;
     QPointer<TMTFForm> mtf_;
     QPointer<TPSFFORM> psf_;
+    // The image window the user last brought to the front: activation that only
+    // returns focus to it must not reload its telescope.
+    QPointer<QMdiSubWindow> lastActiveImage_;
     bool applyingLevels_ = false;
+    bool arranging_ = false;
 };
 
 } // namespace qm

@@ -22,7 +22,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshot.png");
     QTemporaryDir dir;
-    qm::TMainForm window(std::make_unique<qm::SettingsStore>(dir.filePath(QStringLiteral("settings.ini"))));
+    qm::SimState state;
+    qm::TMainForm window(state, std::make_unique<qm::SettingsStore>(dir.filePath(QStringLiteral("settings.ini"))));
     window.resize(1280, 820);
     window.show();
     app.processEvents();

@@ -49,4 +49,10 @@ void SettingsStore::write(const QString& name, const QString& value)
     settings_->sync();
 }
 
+void WriteMtfToolSize(SettingsStore& store, int width, int height)
+{
+    store.write(QStringLiteral("MTFToolWidth"), QString::number(width));
+    store.write(QStringLiteral("MTFtoolheight"), QString::number(height));
+}
+
 } // namespace qm

@@ -29,4 +29,7 @@ private:
     std::unique_ptr<QSettings> settings_;
 };
 
+// The MTF window's outer size, under the names the settings have always used.
+void WriteMtfToolSize(SettingsStore& store, int width, int height);
+
 } // namespace qm

@@ -252,7 +252,7 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
         if (kindSeen)
             return failure("unexpected argument \"" + shown + "\" (see --help)");
         const auto kind = KindFromKeyword(a);
-        if (!kind || (*kind != ImageKind::Star && *kind != ImageKind::Intra))
+        if (!kind || (*kind != PictureKind::Star && *kind != PictureKind::Intra))
             return failure("KIND: \"" + shown + "\" is not a kind; allowed: star, intra");
         req.kind = *kind;
         kindSeen = true;

@@ -11,7 +11,7 @@
 namespace qm {
 
 struct RenderRequest {
-    ImageKind kind = ImageKind::Star;   // star or intra
+    PictureKind kind = PictureKind::Star;   // star or intra
     std::string output;                 // .png or .bmp, the bytes as given
     bool stats = false;
     std::string profileCsv;

@@ -1,13 +1,10 @@
 #include "imagewin/childimage.h"
 
-#include "engine/fft.h"
 #include "engine/nint.h"
-#include "engine/pupil.h"
 #include "imagewin/glyphs.h"
+#include "imagewin/spinboxes.h"
 
 #include <QApplication>
-#include <QDoubleSpinBox>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -17,10 +14,6 @@
 #include <QTime>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace qm {
 
@@ -38,59 +31,27 @@ public:
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
+QString kindWord(PictureKind kind)
+{
+    const std::string_view k = KindKeyword(kind);
+    return QString::fromLatin1(k.data(), qsizetype(k.size()));
+}
+
+void setHint(QWidget* w, const QString& hint)
+{
+    w->setToolTip(hint);
+    w->setStatusTip(hint);
+}
+
 QToolButton* speedButton(QWidget* parent, const char* name, const char* glyph, const QString& hint)
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
     b->setIcon(Glyph(glyph));
     b->setAutoRaise(true);
-    b->setToolTip(hint);
-    b->setStatusTip(hint);
+    setHint(b, hint);
     b->setFixedSize(28, 28);
     return b;
-}
-
-// Total and available physical and virtual memory, in bytes.
-struct MemoryFigures {
-    unsigned long long total = 0, available = 0, virtualTotal = 0, virtualAvailable = 0;
-};
-
-MemoryFigures queryMemory()
-{
-    MemoryFigures m;
-#ifdef Q_OS_WIN
-    MEMORYSTATUSEX status{};
-    status.dwLength = sizeof status;
-    if (GlobalMemoryStatusEx(&status)) {
-        m.total = status.ullTotalPhys;
-        m.available = status.ullAvailPhys;
-        m.virtualTotal = status.ullTotalVirtual;
-        m.virtualAvailable = status.ullAvailVirtual;
-    }
-#else
-    QFile f(QStringLiteral("/proc/meminfo"));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return m;
-    unsigned long long swapTotal = 0, swapFree = 0;
-    while (!f.atEnd()) {
-        const QList<QByteArray> parts = f.readLine().simplified().split(' ');
-        if (parts.size() < 2)
-            continue;
-        const unsigned long long kb = parts[1].toULongLong();
-        if (parts[0] == "MemTotal:")
-            m.total = kb * 1024;
-        else if (parts[0] == "MemAvailable:")
-            m.available = kb * 1024;
-        else if (parts[0] == "SwapTotal:")
-            swapTotal = kb * 1024;
-        else if (parts[0] == "SwapFree:")
-            swapFree = kb * 1024;
-    }
-    // Virtual memory: what RAM and swap together can hold.
-    m.virtualTotal = m.total + swapTotal;
-    m.virtualAvailable = m.available + swapFree;
-#endif
-    return m;
 }
 
 // The "Scope" cursor over pictures: a small eyepiece cross-hair, drawn here.
@@ -116,22 +77,52 @@ QCursor scopeCursor()
 
 } // namespace
 
-TMDIImage::TMDIImage(ImageHost& host, QWidget* parent) : QWidget(parent), host_(host)
+TMDIImage::TMDIImage(PictureKind kind, const ImageWindowLinks& links, QWidget* parent)
+    : QWidget(parent), Kind(kind), links_(links)
 {
     setObjectName(QStringLiteral("TMDIImage"));
     setAttribute(Qt::WA_DeleteOnClose);
-    SimState& s = host_.state();
+    buildControls();
 
+    // Creation.
+    SimState& s = links_.state;
+    const qint64 start = TimeOfDayMs();
+    links_.frame.log(QStringLiteral("Intializing ") + kindWord(Kind) +
+                     QLatin1Char(' ') + QString::number(s.FftSize));
+    ImageSize = links_.scopes.newImageSize();
+    s.UseFixedPsfMax = false;
+    s.Params[prmAperture].Value = s.panel.ApertureSpin;
+    s.Params[prmResolution].Value = s.panel.ResolutionSpin;
+    ScopeNumber = links_.scopes.currentScope();
+    ParamsSnapshot = s.Params;
+    links_.scopes.storeScopeParams(ScopeNumber, s.Params);
+    links_.colour.setDimmingChecked(false);
+    mtfCurves.frequency.assign(s.FftSize / 2, 0.0f);
+    mtfCurves.curve1.assign(s.FftSize / 2, 0.0f);
+    mtfCurves.curve2.assign(s.FftSize / 2, 0.0f);
+
+    setUpForKind();
+    recompute(PicturePhase::Creation);
+    logEnd(start);
+    if (!lastStatus_)
+        links_.frame.reportProblem(QString::fromStdString(lastStatus_.message));
+}
+
+void TMDIImage::buildControls()
+{
     DisplayImage_ = new QLabel(this);
     DisplayImage_->setObjectName(QStringLiteral("DisplayImage"));
     DisplayImage_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     DisplayImage_->setStyleSheet(QStringLiteral("background: black"));
     DisplayImage_->setCursor(scopeCursor());
 
+    // Yellow on a dark translucent backing stays readable over bright pictures.
     TelescopeLabel_ = new QLabel(QStringLiteral("Zoomcontrol"), this);
     TelescopeLabel_->setObjectName(QStringLiteral("TelescopeLabel"));
-    TelescopeLabel_->setStyleSheet(
-        QStringLiteral("color: yellow; font-weight: bold; font-size: 8pt; background: transparent"));
+    TelescopeLabel_->setStyleSheet(QStringLiteral(
+        "color: yellow; font-weight: bold; font-size: 8pt; background: rgba(0, 0, 0, 150); "
+        "padding: 1px 3px"));
+    TelescopeLabel_->setWordWrap(true);
     TelescopeLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
     TelescopeLabel_->hide();
 
@@ -141,19 +132,15 @@ TMDIImage::TMDIImage(ImageHost& host, QWidget* parent) : QWidget(parent), host_(
     Zoom_->setValue(250);
     Zoom_->hide();   // zooming comes with the zoom tools
 
-    ImageSpinControl_ = new QDoubleSpinBox(this);
+    ImageSpinControl_ = new RealSpinBox(this);
     ImageSpinControl_->setObjectName(QStringLiteral("ImageSpinControl"));
-    ImageSpinControl_->setRange(0.0, 10.0);
-    ImageSpinControl_->setSingleStep(0.1);
-    ImageSpinControl_->setDecimals(1);
-    ImageSpinControl_->setValue(2.0);
-    ImageSpinControl_->setToolTip(QStringLiteral("Eyepiece Focal length in mm"));
+    ImageSpinControl_->setKeyboardTracking(false);
 
     RxSlider1_ = new QSlider(Qt::Horizontal, this);
     RxSlider1_->setObjectName(QStringLiteral("RxSlider1"));
     RxSlider1_->setRange(0, 100);
     RxSlider1_->setValue(20);
-    RxSlider1_->setToolTip(QStringLiteral("Set defocus (waves)"));
+    setHint(RxSlider1_, QStringLiteral("Set defocus (waves)"));
     RxSlider1_->hide();
 
     SpeedBar1_ = new QWidget(this);
@@ -172,17 +159,12 @@ TMDIImage::TMDIImage(ImageHost& host, QWidget* parent) : QWidget(parent), host_(
         bar->addWidget(b);
     bar->addStretch();
 
-    connect(UpdateButton_, &QToolButton::clicked, this, [this] {
-        host_.updateActiveImage();
-        const MemoryFigures m = queryMemory();
-        host_.setMemoryStatus(QString::fromStdString(
-            MemoryStatusText(m.total, m.available, m.virtualTotal, m.virtualAvailable)));
-    });
-    connect(LRGBControlbutton_, &QToolButton::clicked, this, [this] { host_.showImageSetting(); });
+    connect(UpdateButton_, &QToolButton::clicked, this, [this] { links_.frame.updateActiveImage(); });
+    connect(LRGBControlbutton_, &QToolButton::clicked, this, [this] { links_.colour.showColourTool(); });
     // The defocus of an intra/extra pair: the spin moves the slider without an echo,
     // releasing the slider recomputes.
     connect(ImageSpinControl_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
-        if (Kind != QLatin1String("intra"))
+        if (!traits().defocusSlider)
             return;
         spinEcho_ = true;
         const int pos = NintI(v * 10.0);
@@ -196,43 +178,33 @@ TMDIImage::TMDIImage(ImageHost& host, QWidget* parent) : QWidget(parent), host_(
         spinEcho_ = false;
     });
     connect(RxSlider1_, &QSlider::sliderReleased, this, [this] { UpdateImage(); });
+}
 
-    // Creation.
-    const qint64 start = TimeOfDayMs();
-    Kind = host_.imageKind();
-    host_.log(QStringLiteral("Intializing ") + Kind + QLatin1Char(' ') + QString::number(s.FftSize));
-    ImageSize = host_.newImageSize();
-    s.UseFixedPsfMax = false;
-    s.Params[prmAperture].Value = s.panel.ApertureSpin;
-    s.Params[prmResolution].Value = s.panel.ResolutionSpin;
-    ScopeNumber = host_.currentScope();
-    ParamsSnapshot = s.Params;
-    host_.storeScopeParams(ScopeNumber, s.Params);
-    host_.setDimmingChecked(false);
-    mtfCurves.frequency.assign(s.FftSize / 2, 0.0f);
-    mtfCurves.curve1.assign(s.FftSize / 2, 0.0f);
-    mtfCurves.curve2.assign(s.FftSize / 2, 0.0f);
-
-    const int size = ImageSize;
-    if (Kind == QLatin1String("star")) {
-        layoutFor(size, size);
-        BusyCursor busy;
-        lastStatus_ = SynthesizePupil(s, 555);
-        ComputeStarImage();
-        eyepieceReadout();
-    } else if (Kind == QLatin1String("intra")) {
-        computeIntra(true);
-    }
-    showPicture();
-    logEnd(start);
-    if (!lastStatus_)
-        host_.reportProblem(QString::fromStdString(lastStatus_.message));
+// The controls of the kind's row: what the spin box means, which bars and
+// buttons show, the information line.
+void TMDIImage::setUpForKind()
+{
+    const KindTraits& t = traits();
+    const SpinSettings& spin = t.spin;
+    ImageSpinControl_->setDecimals(spin.decimals);
+    ImageSpinControl_->setRange(spin.minimum, spin.maximum);
+    ImageSpinControl_->setSingleStep(spin.step);
+    ImageSpinControl_->setValue(spin.value);
+    setHint(ImageSpinControl_, QString::fromLatin1(spin.hint));
+    ImageSpinControl_->setVisible(t.spinRole != SpinRole::Hidden);
+    RxSlider1_->setVisible(t.defocusSlider);
+    LRGBControlbutton_->setEnabled(t.colourTool);
+    DoubleStarTableButton_->setEnabled(t.doubleStarTable);
+    Zoom_->hide();   // shown with the zoom tools for the kinds whose row has it
+    if (t.label == LabelUse::Fixed)
+        TelescopeLabel_->setText(QString::fromLatin1(t.labelText));
 }
 
 QString TMDIImage::caption() const
 {
-    return host_.scopeName(host_.currentScope()) + QStringLiteral(" (") +
-           QString::number(Nint(host_.state().ViewMagnification)) + QStringLiteral("x )");
+    const SimState& s = links_.state;
+    return QString::fromStdString(ImageCaption(
+        Kind, links_.scopes.scopeName(links_.scopes.currentScope()).toStdString(), s.ViewMagnification));
 }
 
 void TMDIImage::layoutFor(int w, int h)
@@ -241,141 +213,148 @@ void TMDIImage::layoutFor(int w, int h)
     DisplayImage_->setGeometry(32, 23, w, h);
     SpeedBar1_->setGeometry(0, 23, 32, h);
     Zoom_->setGeometry(32, 2, std::max(0, w - 65), 19);
-    if (Kind == QLatin1String("intra")) {
+    if (traits().defocusSlider) {
         ImageSpinControl_->setGeometry(32, 0, 60, 22);
         RxSlider1_->setGeometry(96, 2, std::max(40, w - 70), 19);
     } else {
         ImageSpinControl_->setGeometry(std::max(32, w - 30), 0, 60, 22);
     }
-    TelescopeLabel_->setGeometry(36, 25, std::max(0, w - 8), 16);
+    TelescopeLabel_->setFixedWidth(std::max(40, w - 8));
+    TelescopeLabel_->move(36, 25);
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
         sub->adjustSize();
 }
 
 void TMDIImage::eyepieceReadout()
 {
-    const SimState& s = host_.state();
-    const double f = s.Params[prmFocalRatio].Value;
-    const double d = s.panel.ApertureSpin;
-    const double denominator = Zoom_->value() * s.ViewMagnification * 0.004;
-    if (!(denominator > 0.0))
+    const SimState& s = links_.state;
+    const auto e = EyepieceTenths(s.panel.ApertureSpin, s.Params[prmFocalRatio].Value, Zoom_->value(),
+                                  s.ViewMagnification);
+    if (!e)
         return;
-    const long e = Nint(f * (d * 10.0) / denominator);
     // Long eyepieces of low magnifications must show, not clamp at the spin's default limit.
-    ImageSpinControl_->setMaximum(std::max(10.0, e * 0.1));
-    ImageSpinControl_->setValue(e * 0.1);
+    ImageSpinControl_->setMaximum(std::max(10.0, *e * 0.1));
+    ImageSpinControl_->setValue(*e * 0.1);
+    links_.frame.showEyepiece(QString::number(*e * 0.1, 'f', 1));
 }
 
-// Keeps the figures of the star just computed and hands them to the open plot
-// windows; the MTF transform reuses the intensity the star left in SpecRe.
-void TMDIImage::recordStar()
+void TMDIImage::recordStar(const StarFigures& figures)
 {
-    SimState& s = host_.state();
+    SimState& s = links_.state;
     if (!PsfPlane)
         PsfPlane = std::make_unique<Plane>();
     PsfPlane->copyFrom(s.PsfImage);
-    PsfPeak = s.LastPsfMax;
-    PsfSampleCount = s.PupilSampleCount;
-    MtfComputed = host_.mtfFormOpen();
-    if (host_.psfFormOpen())
-        host_.fillPsfWindows(s.PsfImage, s.LastPsfMax, s.PupilSampleCount);
-    if (host_.mtfFormOpen()) {
-        mtfCurves = ComputeMtf(s);
-        host_.fillMtfWindows(mtfCurves, true);
+    PsfPeak = figures.peak;
+    PsfSampleCount = figures.sampleCount;
+    MtfComputed = figures.mtfComputed;
+    if (links_.plots.psfFormOpen())
+        links_.plots.fillPsfWindows(s.PsfImage, figures.peak, figures.sampleCount);
+    if (figures.mtfComputed) {
+        mtfCurves = figures.mtf;
+        links_.plots.fillMtfWindows(mtfCurves, true);
     }
 }
 
-void TMDIImage::ComputeStarImage()
+// The one road of creation and update: size the window, run the picture
+// request, keep its figures, show the read-out and what the computation said.
+void TMDIImage::recompute(PicturePhase phase)
 {
-    SimState& s = host_.state();
-    TransformPupil(s);
-    recordStar();
-    const int size = ImageSize;
-    displayImage_ = DibSquare(s, size, 255 - size / 2);
-    spareImage_ = StarPicture(s, size);
+    const KindTraits& t = traits();
+    const PictureSize size = PictureSizeFor(Kind, ImageSize);
+    layoutFor(size.width, size.height);
+    {
+        BusyCursor busy;
+        PictureInputs in;
+        in.kind = Kind;
+        in.phase = phase;
+        in.size = ImageSize;
+        in.wantMtf = links_.plots.mtfFormOpen();
+        if (t.spinRole == SpinRole::Defocus)
+            in.defocus = ImageSpinControl_->value();
+        if (t.spinRole == SpinRole::Fringes)
+            in.fringes = NintI(ImageSpinControl_->value());
+        PictureResult r = ComputePicture(links_.state, in);
+        lastStatus_ = r.status;
+        lastNotes_ = std::move(r.notes);
+        if (r.star.present)
+            recordStar(r.star);
+        displayImage_ = std::move(r.display);
+        spareImage_ = std::move(r.spare);
+    }
+    if (t.spinRole == SpinRole::EyepieceReadout)
+        eyepieceReadout();
+    for (const std::string& note : lastNotes_)
+        links_.frame.log(QString::fromStdString(note));
+    showNotes();
+    if (phase == PicturePhase::Update && t.colourBalanceOnUpdate)
+        ApplyColourBalance();
+    else
+        showPicture();
 }
 
-void TMDIImage::computeIntra(bool creation)
+void TMDIImage::showNotes()
 {
-    SimState& s = host_.state();
-    const int size = ImageSize;
-    if (creation) {
-        ImageSpinControl_->show();
-        Zoom_->hide();
-        TelescopeLabel_->setText(QStringLiteral("Focus (waves)"));
-        TelescopeLabel_->show();
-        RxSlider1_->show();
-        ImageSpinControl_->setToolTip(QStringLiteral("Defocus in waves"));
-    }
-    layoutFor(2 * size, size);
-    BusyCursor busy;
-    PairResult pair = IntraExtraPair(s, size, ImageSpinControl_->value());
-    lastStatus_ = pair.status;
-    // The pair's last star (-defocus) is the one the plot windows see.
-    recordStar();
-    displayImage_ = pair.picture;
-    spareImage_ = pair.picture;
+    const KindTraits& t = traits();
+    QStringList lines;
+    if (t.label == LabelUse::Fixed)
+        lines << QString::fromLatin1(t.labelText);
+    for (const std::string& note : lastNotes_)
+        lines << QString::fromStdString(note);
+    TelescopeLabel_->setText(lines.join(QLatin1Char('\n')));
+    TelescopeLabel_->setVisible(!lines.isEmpty());
+    TelescopeLabel_->adjustSize();
+    TelescopeLabel_->raise();
 }
 
 void TMDIImage::UpdateImage()
 {
-    SimState& s = host_.state();
+    SimState& s = links_.state;
     const qint64 start = TimeOfDayMs();
-    host_.log(QStringLiteral("Update ") + Kind + QLatin1Char(' ') + QString::number(s.FftSize));
+    links_.frame.log(QStringLiteral("Update ") + kindWord(Kind) +
+                     QLatin1Char(' ') + QString::number(s.FftSize));
     const QString newCaption = caption();
     setWindowTitle(newCaption);
     emit captionChanged(newCaption);
-    ScopeNumber = host_.currentScope();
-    ParamsSnapshot = host_.scopeParams(ScopeNumber);
-    host_.markScopeSelected(ScopeNumber);
+    ScopeNumber = links_.scopes.currentScope();
+    ParamsSnapshot = links_.scopes.scopeParams(ScopeNumber);
+    links_.scopes.markScopeSelected(ScopeNumber);
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        host_.setNextWindowPosition(sub->pos());
-
-    if (Kind == QLatin1String("star")) {
-        layoutFor(ImageSize, ImageSize);
-        BusyCursor busy;
-        BuildBitRevTable(s);
-        lastStatus_ = SynthesizePupil(s, 555);
-        ComputeStarImage();
-        ApplyColourBalance();
-    } else if (Kind == QLatin1String("intra")) {
-        computeIntra(false);
-        ApplyColourBalance();
-    }
-    showPicture();
+        links_.frame.setNextWindowPosition(sub->pos());
+    recompute(PicturePhase::Update);
     logEnd(start);
     if (!lastStatus_)
-        host_.reportProblem(QString::fromStdString(lastStatus_.message));
+        links_.frame.reportProblem(QString::fromStdString(lastStatus_.message));
 }
 
 void TMDIImage::ApplyColourBalance()
 {
-    const ColourLevels l = host_.colourLevels();
-    RedLevel = l.red;
-    GreenLevel = l.green;
-    BlueLevel = l.blue;
-    LuminosityLevel = l.luminosity;
+    const ColourLevels l = links_.colour.colourLevels();
+    Levels.red = l.red;
+    Levels.green = l.green;
+    Levels.blue = l.blue;
+    Levels.luminosity = l.luminosity;
     displayImage_ = ColourBalanced(spareImage_, l);
     showPicture();
 }
 
 void TMDIImage::FormActivate()
 {
-    if (Kind != QLatin1String("planet")) {
-        host_.selectScope(ScopeNumber);
-        ColourLevels l = host_.colourLevels();
-        l.red = RedLevel;
-        l.green = GreenLevel;
-        l.blue = BlueLevel;
-        l.luminosity = LuminosityLevel;
-        host_.showColourLevels(l, Dimming);
+    const bool follows = traits().followsTelescope;
+    if (follows) {
+        links_.scopes.selectScope(ScopeNumber);
+        ColourLevels l = links_.colour.colourLevels();
+        l.red = Levels.red;
+        l.green = Levels.green;
+        l.blue = Levels.blue;
+        l.luminosity = Levels.luminosity;
+        links_.colour.showColourLevels(l, Dimming);
     }
-    if (host_.psfFormOpen() && PsfPlane)
-        host_.fillPsfWindows(*PsfPlane, float(PsfPeak), PsfSampleCount);
-    if (host_.mtfFormOpen())
-        host_.fillMtfWindows(mtfCurves, false);
-    if (Kind != QLatin1String("planet"))
-        host_.markScopeSelected(ScopeNumber);
+    if (links_.plots.psfFormOpen() && PsfPlane)
+        links_.plots.fillPsfWindows(*PsfPlane, float(PsfPeak), PsfSampleCount);
+    if (links_.plots.mtfFormOpen())
+        links_.plots.fillMtfWindows(mtfCurves, false);
+    if (follows)
+        links_.scopes.markScopeSelected(ScopeNumber);
 }
 
 void TMDIImage::showPicture()
@@ -385,14 +364,14 @@ void TMDIImage::showPicture()
 
 void TMDIImage::logEnd(qint64 startMs)
 {
-    host_.log(QStringLiteral("End of Simulation :") + QString::number(TimeOfDayMs() - startMs) +
-              QStringLiteral(" ms"));
+    links_.frame.log(QStringLiteral("End of Simulation :") + QString::number(TimeOfDayMs() - startMs) +
+                     QStringLiteral(" ms"));
 }
 
 void TMDIImage::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape)
-        host_.state().AbortRequested = true;
+        links_.state.AbortRequested = true;
     QWidget::keyPressEvent(event);
 }
 

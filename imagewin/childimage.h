@@ -1,10 +1,14 @@
 #pragma once
 // TMDIImage: one computed picture in a child window of the main frame. It
 // knows its kind, keeps the parameters that made it, the picture on show and an
-// unadjusted copy, its colour levels and the figures of its last star.
+// unadjusted copy, its colour levels and the figures of its last star. What
+// differs between kinds is read from the kind's row (imagekinds.h); the
+// computing is the headless picture request (picturerequest.h).
 
 #include "engine/simstate.h"
 #include "imagewin/imagehost.h"
+#include "imagewin/imagekinds.h"
+#include "imagewin/picturerequest.h"
 #include "imagewin/pictures.h"
 
 #include <QImage>
@@ -24,24 +28,24 @@ namespace qm {
 class TMDIImage : public QWidget {
     Q_OBJECT
 public:
-    // Runs the creation sequence: reads the host's kind, sizes itself and
-    // computes the picture.
-    explicit TMDIImage(ImageHost& host, QWidget* parent = nullptr);
+    // Runs the creation sequence for the kind: sizes itself and computes the picture.
+    TMDIImage(PictureKind kind, const ImageWindowLinks& links, QWidget* parent = nullptr);
 
     // Recomputes the picture for the window's kind with the current telescope.
     void UpdateImage();
-    // Rebuilds the shown picture from the unadjusted copy with the host's levels.
+    // Rebuilds the shown picture from the unadjusted copy with the tool's levels.
     void ApplyColourBalance();
     // Pushes this window's telescope, levels and curves back into the main window.
     void FormActivate();
 
     // --- record -----------------------------------------------------------------
-    QString Kind;
+    const PictureKind Kind;
     int ScopeNumber = 0;
     QString FileName;
     int ImageSize = 256;
     ParamTable ParamsSnapshot{};
-    int RedLevel = 100, GreenLevel = 100, BlueLevel = 100, LuminosityLevel = 100;
+    // The colour sliders last applied to this window (channel switches are the tool's).
+    ColourLevels Levels;
     bool Dimming = false;
     std::unique_ptr<Plane> PsfPlane;
     double PsfPeak = 0.0;
@@ -49,10 +53,14 @@ public:
     MtfCurves mtfCurves;
     bool MtfComputed = false;
 
+    const KindTraits& traits() const { return TraitsOf(Kind); }
     const QImage& displayImage() const { return displayImage_; }
     const QImage& spareImage() const { return spareImage_; }
     // Outcome of the last computation; a refusal leaves a black picture.
     const Status& lastStatus() const { return lastStatus_; }
+    // What the last computation had to say about its picture.
+    const std::vector<std::string>& lastNotes() const { return lastNotes_; }
+    QString caption() const;
 
     // Size of the client area for a picture of w x h: the picture sits at
     // (32, 23), right of the tool column and under the control row.
@@ -65,19 +73,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void ComputeStarImage();
-    void recordStar();
-    void computeIntra(bool alsoDisplay);
+    void buildControls();
+    void setUpForKind();
+    void recompute(PicturePhase phase);
+    void recordStar(const StarFigures& figures);
     void layoutFor(int pictureWidth, int pictureHeight);
     void showPicture();
+    void showNotes();
     void logEnd(qint64 startMs);
     void eyepieceReadout();
-    QString caption() const;
 
-    ImageHost& host_;
+    ImageWindowLinks links_;
     QImage displayImage_;
     QImage spareImage_;
     Status lastStatus_;
+    std::vector<std::string> lastNotes_;
 
     QLabel* DisplayImage_ = nullptr;
     QLabel* TelescopeLabel_ = nullptr;

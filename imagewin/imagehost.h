@@ -1,6 +1,8 @@
 #pragma once
-// What an image window needs from the main window. The main window implements
-// it; the image window never reaches the main window otherwise.
+// What an image window needs from the rest of the program, as four narrow
+// interfaces: the telescope list, the colour tool, the plot windows and the
+// frame's services. The main window implements them; tests may give their own.
+// The image window never reaches the main window otherwise.
 
 #include "engine/simstate.h"
 #include "imagewin/pictures.h"
@@ -10,47 +12,73 @@
 
 namespace qm {
 
-class ImageHost {
+// The telescope list and the panel's image size choice.
+class ScopeList {
 public:
-    virtual ~ImageHost() = default;
-
-    virtual SimState& state() = 0;
-    virtual QString imageKind() const = 0;
-    // Side of a new picture: 512, 256 or 128 from the image size choice.
-    virtual int newImageSize() const = 0;
-
-    // The telescope list.
     virtual int currentScope() const = 0;
     virtual QString scopeName(int number) const = 0;
     virtual ParamTable scopeParams(int number) const = 0;
     virtual void storeScopeParams(int number, const ParamTable& params) = 0;
+    // Loads telescope number into the panel.
     virtual void selectScope(int number) = 0;
     // Shows the telescope's name as selected in the list, without loading it.
     virtual void markScopeSelected(int number) = 0;
+    // Side of a new picture: 512, 256 or 128 from the image size choice.
+    virtual int newImageSize() const = 0;
 
-    virtual QPoint nextWindowPosition() const = 0;
-    virtual void setNextWindowPosition(QPoint p) = 0;
+protected:
+    ~ScopeList() = default;
+};
 
-    virtual void log(const QString& line) = 0;
-    virtual void setMemoryStatus(const QString& text) = 0;
-
-    // The image setting tool.
+// The image setting tool: colour levels and dimming.
+class ColourTool {
+public:
     virtual ColourLevels colourLevels() const = 0;
     virtual void showColourLevels(const ColourLevels& levels, bool dimming) = 0;
     virtual void setDimmingChecked(bool on) = 0;
-    virtual void showImageSetting() = 0;
+    virtual void showColourTool() = 0;
 
-    // The analysis windows.
+protected:
+    ~ColourTool() = default;
+};
+
+// The PSF/EE and MTF windows, filled only while open.
+class PlotWindows {
+public:
     virtual bool psfFormOpen() const = 0;
     virtual bool mtfFormOpen() const = 0;
     virtual void fillPsfWindows(const Plane& plane, float peak, int sampleCount) = 0;
     virtual void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) = 0;
 
+protected:
+    ~PlotWindows() = default;
+};
+
+// The frame: log, messages, window placement, the update command and the
+// panel's eyepiece read-out.
+class FrameServices {
+public:
+    virtual void log(const QString& line) = 0;
+    // Shows a refusal of the engine to the user.
+    virtual void reportProblem(const QString& message) = 0;
+    virtual QPoint nextWindowPosition() const = 0;
+    virtual void setNextWindowPosition(QPoint p) = 0;
     // The update command of the main window: pupil, telescope entry, then the
     // active image window recomputes.
     virtual void updateActiveImage() = 0;
-    // Shows a refusal of the engine to the user.
-    virtual void reportProblem(const QString& message) = 0;
+    // The eyepiece focal length that gives the shown magnification, as text.
+    virtual void showEyepiece(const QString& millimetres) = 0;
+
+protected:
+    ~FrameServices() = default;
+};
+
+struct ImageWindowLinks {
+    SimState& state;
+    ScopeList& scopes;
+    ColourTool& colour;
+    PlotWindows& plots;
+    FrameServices& frame;
 };
 
 } // namespace qm

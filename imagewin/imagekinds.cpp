@@ -11,17 +11,17 @@ constexpr SpinSettings kDefocus{0.0, 10.0, 0.1, 1, 2.0, "Defocus in waves"};
 constexpr SpinSettings kFringes{1.0, 50.0, 1.0, 0, 10.0, "Number of interferometric-bars"};
 constexpr SpinSettings kPlanetResolution{5.0, 20.0, 0.1, 1, 10.0, "Resolution control"};
 
-// One row per kind, in the order of ImageKind.
+// One row per kind, in the order of PictureKind.
 constexpr std::array<KindTraits, 8> kTraits = {{
     // kind               shape                      spin role                   spin               zoom   balance colour slider follows table  label                     text             computed
-    {ImageKind::Star,   PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
-    {ImageKind::Chroma, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              false},
-    {ImageKind::Double, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  true,  LabelUse::None,          "",              false},
-    {ImageKind::Intra,  PictureShape::DoubleWidth, SpinRole::Defocus,          kDefocus,          false, true,  true,  true,  true,  false, LabelUse::Fixed,         "Focus (waves)", true},
-    {ImageKind::Wave,   PictureShape::Square,      SpinRole::Hidden,           kEyepiece,         false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},
-    {ImageKind::Inter,  PictureShape::Square,      SpinRole::Fringes,          kFringes,          false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},
-    {ImageKind::Planet, PictureShape::FromFile,    SpinRole::PlanetResolution, kPlanetResolution, false, false, false, false, false, false, LabelUse::FileName,      "",              false},
-    {ImageKind::Quil,   PictureShape::FromFile,    SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::FileName,      "",              false},
+    {PictureKind::Star,   PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
+    {PictureKind::Chroma, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              false},
+    {PictureKind::Double, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  true,  LabelUse::None,          "",              false},
+    {PictureKind::Intra,  PictureShape::DoubleWidth, SpinRole::Defocus,          kDefocus,          false, true,  true,  true,  true,  false, LabelUse::Fixed,         "Focus (waves)", true},
+    {PictureKind::Wave,   PictureShape::Square,      SpinRole::Hidden,           kEyepiece,         false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},
+    {PictureKind::Inter,  PictureShape::Square,      SpinRole::Fringes,          kFringes,          false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},
+    {PictureKind::Planet, PictureShape::FromFile,    SpinRole::PlanetResolution, kPlanetResolution, false, false, false, false, false, false, LabelUse::FileName,      "",              false},
+    {PictureKind::Quil,   PictureShape::FromFile,    SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::FileName,      "",              false},
 }};
 
 constexpr std::array<std::string_view, 8> kKeywords = {"star", "chroma", "double", "intra",
@@ -29,33 +29,33 @@ constexpr std::array<std::string_view, 8> kKeywords = {"star", "chroma", "double
 
 } // namespace
 
-std::string_view KindKeyword(ImageKind kind)
+std::string_view KindKeyword(PictureKind kind)
 {
     return kKeywords[static_cast<std::size_t>(kind)];
 }
 
-std::optional<ImageKind> KindFromKeyword(std::string_view keyword)
+std::optional<PictureKind> KindFromKeyword(std::string_view keyword)
 {
-    for (ImageKind k : kAllImageKinds)
+    for (PictureKind k : kAllPictureKinds)
         if (KindKeyword(k) == keyword)
             return k;
     return std::nullopt;
 }
 
-const KindTraits& TraitsOf(ImageKind kind)
+const KindTraits& TraitsOf(PictureKind kind)
 {
     return kTraits[static_cast<std::size_t>(kind)];
 }
 
-PictureSize PictureSizeFor(ImageKind kind, int s)
+PictureSize PictureSizeFor(PictureKind kind, int s)
 {
     return TraitsOf(kind).shape == PictureShape::DoubleWidth ? PictureSize{2 * s, s}
                                                              : PictureSize{s, s};
 }
 
-std::string ImageCaption(ImageKind kind, const std::string& scopeName, double magnification)
+std::string ImageCaption(PictureKind kind, const std::string& scopeName, double magnification)
 {
-    if (kind == ImageKind::Planet)
+    if (kind == PictureKind::Planet)
         return "planetoriginal";
     return scopeName + " (" + std::to_string(Nint(magnification)) + "x )";
 }

@@ -12,16 +12,16 @@
 
 namespace qm {
 
-enum class ImageKind { Star, Chroma, Double, Intra, Wave, Inter, Planet, Quil };
+enum class PictureKind { Star, Chroma, Double, Intra, Wave, Inter, Planet, Quil };
 
-inline constexpr std::array<ImageKind, 8> kAllImageKinds = {
-    ImageKind::Star, ImageKind::Chroma, ImageKind::Double, ImageKind::Intra,
-    ImageKind::Wave, ImageKind::Inter,  ImageKind::Planet, ImageKind::Quil};
+inline constexpr std::array<PictureKind, 8> kAllPictureKinds = {
+    PictureKind::Star, PictureKind::Chroma, PictureKind::Double, PictureKind::Intra,
+    PictureKind::Wave, PictureKind::Inter,  PictureKind::Planet, PictureKind::Quil};
 
 // "star", "chroma", "double", "intra", "wave", "inter", "planet", "quil".
-std::string_view KindKeyword(ImageKind kind);
+std::string_view KindKeyword(PictureKind kind);
 // The kind of an exact lower-case keyword; nullopt for anything else.
-std::optional<ImageKind> KindFromKeyword(std::string_view keyword);
+std::optional<PictureKind> KindFromKeyword(std::string_view keyword);
 
 // What the window's spin box stands for.
 enum class SpinRole {
@@ -55,7 +55,7 @@ enum class LabelUse {
 };
 
 struct KindTraits {
-    ImageKind kind;
+    PictureKind kind;
     PictureShape shape;
     SpinRole spinRole;
     SpinSettings spin;
@@ -70,18 +70,18 @@ struct KindTraits {
     bool computed;                // the picture request computes this kind
 };
 
-const KindTraits& TraitsOf(ImageKind kind);
+const KindTraits& TraitsOf(PictureKind kind);
 
 struct PictureSize {
     int width, height;
 };
 // Side s of the window's image size: picture width and height (FromFile kinds
 // start square until their file is read).
-PictureSize PictureSizeFor(ImageKind kind, int s);
+PictureSize PictureSizeFor(PictureKind kind, int s);
 
 // Caption of an image window: the telescope's name, " (", the magnification
 // rounded half to even and "x )"; "planetoriginal" for a loaded planet.
-std::string ImageCaption(ImageKind kind, const std::string& scopeName, double magnification);
+std::string ImageCaption(PictureKind kind, const std::string& scopeName, double magnification);
 
 // Eyepiece focal length in tenths of a millimetre that gives the shown
 // magnification: aperture (mm) times focal ratio over magnification times zoom

@@ -73,8 +73,8 @@ std::vector<std::string> PupilNotes(const SimState& s)
     }
     if (s.PupilRadius >= kFinePupilRadius)
         return notes;
-    std::string note = "coarse pupil: " + std::to_string(s.PupilRadius) +
-                       " samples in radius, rings and shadows show the grid";
+    // Rings and shadows of such a pupil show the square grid.
+    std::string note = "coarse pupil: " + std::to_string(s.PupilRadius) + " samples in radius";
     const double aperture = s.Params[prmAperture].Value;
     int best = 0;
     for (int r = kHighestResolution; r >= kLowestResolution; --r)
@@ -97,10 +97,10 @@ PictureResult ComputePicture(SimState& s, const PictureInputs& in, const Picture
     (void)hooks;   // no kind built so far runs long enough to report progress
     PictureResult r;
     switch (in.kind) {
-    case ImageKind::Star:
+    case PictureKind::Star:
         computeStar(s, in, r);
         break;
-    case ImageKind::Intra:
+    case PictureKind::Intra:
         computeIntra(s, in, r);
         break;
     default: {

@@ -21,7 +21,7 @@ namespace qm {
 enum class PicturePhase { Creation, Update };
 
 struct PictureInputs {
-    ImageKind kind = ImageKind::Star;
+    PictureKind kind = PictureKind::Star;
     PicturePhase phase = PicturePhase::Creation;
     int size = 256;          // the window's image size s: 512, 256 or 128
     double defocus = 2.0;    // intra: waves either side of focus

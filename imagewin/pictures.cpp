@@ -174,13 +174,4 @@ QImage ColourBalanced(const QImage& source, const ColourLevels& l)
     return out;
 }
 
-std::string MemoryStatusText(unsigned long long totalPhysical, unsigned long long availablePhysical,
-                             unsigned long long totalVirtual, unsigned long long availableVirtual)
-{
-    return "TotMem: " + std::to_string(totalPhysical / 1024) + " KB" + "AvailMem: " +
-           std::to_string(availablePhysical / 1024) + " KB" + "VirtMem: " +
-           std::to_string(totalVirtual / 1048576) + " MB" + "AvailVirt: " +
-           std::to_string(availableVirtual / 1048576) + " MB";
-}
-
 } // namespace qm

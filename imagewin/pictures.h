@@ -81,9 +81,4 @@ float LevelFactor(int v);
 // rounded and clamped to 0 .. 255; a switched-off channel is black.
 QImage ColourBalanced(const QImage& source, const ColourLevels& levels);
 
-// "TotMem: ... KB" and the other memory figures of the status bar, from
-// physical and virtual totals and availabilities in bytes.
-std::string MemoryStatusText(unsigned long long totalPhysical, unsigned long long availablePhysical,
-                             unsigned long long totalVirtual, unsigned long long availableVirtual);
-
 } // namespace qm

@@ -28,6 +28,7 @@ qm::MtfCurves curves(int points, float last)
         c.curve1.push_back(i == points - 1 ? last : 1.0f - float(i) / points);
         c.curve2.push_back(1.0f - float(i) / points);
     }
+    c.undersampled = last > 0.05f;   // as the MTF computation marks such a curve
     return c;
 }
 

@@ -54,12 +54,12 @@ protected:
     {
         app();
         settingsFile = QString::fromStdString(dir.file("settings.ini"));
-        window = makeWindow();
+        window = makeWindow(*state);
     }
 
-    std::unique_ptr<TMainForm> makeWindow()
+    std::unique_ptr<TMainForm> makeWindow(qm::SimState& s)
     {
-        auto w = std::make_unique<TMainForm>(std::make_unique<qm::SettingsStore>(settingsFile));
+        auto w = std::make_unique<TMainForm>(s, std::make_unique<qm::SettingsStore>(settingsFile));
         w->resize(1400, 900);
         w->show();
         return w;
@@ -72,6 +72,8 @@ protected:
 
     qmtest::TempDir dir;
     QString settingsFile;
+    // Declared before the window, so the window goes first.
+    std::unique_ptr<qm::SimState> state = std::make_unique<qm::SimState>();
     std::unique_ptr<TMainForm> window;
 };
 
@@ -238,7 +240,7 @@ TEST_F(MainWindowTest, StarAndIntraWindowsComputeSizeAndLog)
     ASSERT_EQ(windows().size(), 1);
     qm::TMDIImage* star = imageAt(0);
     EXPECT_EQ(windows()[0]->windowTitle(), "Scope 1 (1224x )");
-    EXPECT_EQ(star->Kind, "star");
+    EXPECT_EQ(star->Kind, qm::PictureKind::Star);
     EXPECT_EQ(star->ScopeNumber, 1);
     EXPECT_EQ(star->size(), QSize(256 + 32, 256 + 23));
     EXPECT_EQ(star->spareImage().size(), QSize(256, 256));
@@ -256,7 +258,7 @@ TEST_F(MainWindowTest, StarAndIntraWindowsComputeSizeAndLog)
     window->RxSpeedButton2Click();
     ASSERT_EQ(windows().size(), 2);
     qm::TMDIImage* intra = imageAt(1);
-    EXPECT_EQ(intra->Kind, "intra");
+    EXPECT_EQ(intra->Kind, qm::PictureKind::Intra);
     EXPECT_EQ(intra->size(), QSize(512 + 32, 256 + 23));
     EXPECT_EQ(intra->spareImage().size(), QSize(512, 256));
     EXPECT_EQ(window->Sim().Params[qm::prmFocus].Value, 0.3);
@@ -314,7 +316,7 @@ TEST_F(MainWindowTest, ColourBalanceRebuildsTheActivePicture)
     EXPECT_EQ(qGreen(star->displayImage().pixel(128, 128)), 255);
     tool->Redcheckbox->click();
     tool->GreenSlider->setValue(0);   // x 12.111
-    EXPECT_EQ(star->GreenLevel, 0);
+    EXPECT_EQ(star->Levels.green, 0);
     const QRgb spare = star->spareImage().pixel(140, 128);
     const QRgb shown = star->displayImage().pixel(140, 128);
     EXPECT_EQ(qGreen(shown), std::min(255, qm::NintI(qGreen(spare) * qm::LevelFactor(200))));
@@ -360,7 +362,8 @@ TEST_F(MainWindowTest, SettingsAreMatchedWithoutRegardToCase)
         raw.setValue("mtftoolwidth", "300");
         raw.setValue("Gamma", "not a number");
     }
-    auto second = makeWindow();
+    auto secondState = std::make_unique<qm::SimState>();
+    auto second = makeWindow(*secondState);
     EXPECT_EQ(second->calibrationTool()->RxSlider1->value(), 200);
     EXPECT_EQ(second->calibrationTool()->ViewDistanceSpin->value(), 70.5);
     EXPECT_EQ(second->MtfToolWidth, 300);
@@ -454,7 +457,7 @@ TEST_F(MainWindowTest, ActivationBringsBackEachWindowsTelescopeLevelsAndCurves)
     panel().FocusControl->setValue(0.4);   // lowers the Strehl ratio
     window->StarImageButtonClick();
     QMdiSubWindow* second = windows()[1];
-    EXPECT_EQ(imageAt(1)->RedLevel, 100);   // a new window starts neutral
+    EXPECT_EQ(imageAt(1)->Levels.red, 100);   // a new window starts neutral
     window->RxSpeedButton7Click();
     const QString strehlOfSecond = window->psfForm()->psfLine()->name();
 

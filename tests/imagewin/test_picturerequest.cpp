@@ -12,7 +12,7 @@
 
 namespace {
 
-using qm::ImageKind;
+using qm::PictureKind;
 using qm::SimState;
 
 std::unique_ptr<SimState> state(double aperture, double resolution = 10, int n = 512)
@@ -29,8 +29,8 @@ std::unique_ptr<SimState> state(double aperture, double resolution = 10, int n =
 TEST(ImageKinds, KeywordsAreExactAndEachKindHasOneRow)
 {
     const char* words[] = {"star", "chroma", "double", "intra", "wave", "inter", "planet", "quil"};
-    for (std::size_t i = 0; i < qm::kAllImageKinds.size(); ++i) {
-        const ImageKind k = qm::kAllImageKinds[i];
+    for (std::size_t i = 0; i < qm::kAllPictureKinds.size(); ++i) {
+        const PictureKind k = qm::kAllPictureKinds[i];
         EXPECT_EQ(qm::KindKeyword(k), words[i]);
         EXPECT_EQ(qm::KindFromKeyword(words[i]), k);
         EXPECT_EQ(qm::TraitsOf(k).kind, k);
@@ -39,16 +39,16 @@ TEST(ImageKinds, KeywordsAreExactAndEachKindHasOneRow)
     EXPECT_FALSE(qm::KindFromKeyword("star "));
     EXPECT_FALSE(qm::KindFromKeyword(""));
 
-    EXPECT_EQ(qm::PictureSizeFor(ImageKind::Intra, 256).width, 512);
-    EXPECT_EQ(qm::PictureSizeFor(ImageKind::Intra, 256).height, 256);
-    EXPECT_EQ(qm::PictureSizeFor(ImageKind::Star, 128).width, 128);
+    EXPECT_EQ(qm::PictureSizeFor(PictureKind::Intra, 256).width, 512);
+    EXPECT_EQ(qm::PictureSizeFor(PictureKind::Intra, 256).height, 256);
+    EXPECT_EQ(qm::PictureSizeFor(PictureKind::Star, 128).width, 128);
     // The zoom bar belongs to star, chroma, double and quil only.
-    for (ImageKind k : qm::kAllImageKinds)
-        EXPECT_EQ(qm::TraitsOf(k).zoomBar, k == ImageKind::Star || k == ImageKind::Chroma ||
-                                               k == ImageKind::Double || k == ImageKind::Quil);
-    EXPECT_EQ(qm::ImageCaption(ImageKind::Star, "Scope 1", 1224.49), "Scope 1 (1224x )");
-    EXPECT_EQ(qm::ImageCaption(ImageKind::Intra, "Scope 2", 612.5), "Scope 2 (612x )");
-    EXPECT_EQ(qm::ImageCaption(ImageKind::Planet, "Scope 1", 1224.49), "planetoriginal");
+    for (PictureKind k : qm::kAllPictureKinds)
+        EXPECT_EQ(qm::TraitsOf(k).zoomBar, k == PictureKind::Star || k == PictureKind::Chroma ||
+                                               k == PictureKind::Double || k == PictureKind::Quil);
+    EXPECT_EQ(qm::ImageCaption(PictureKind::Star, "Scope 1", 1224.49), "Scope 1 (1224x )");
+    EXPECT_EQ(qm::ImageCaption(PictureKind::Intra, "Scope 2", 612.5), "Scope 2 (612x )");
+    EXPECT_EQ(qm::ImageCaption(PictureKind::Planet, "Scope 1", 1224.49), "planetoriginal");
 }
 
 TEST(ImageKinds, EyepieceFollowsApertureFocalRatioAndMagnification)
@@ -62,7 +62,7 @@ TEST(ImageKinds, EyepieceFollowsApertureFocalRatioAndMagnification)
 
 TEST(PictureRequest, StarAndPairAreThoseOfThePictureMakers)
 {
-    for (ImageKind kind : {ImageKind::Star, ImageKind::Intra}) {
+    for (PictureKind kind : {PictureKind::Star, PictureKind::Intra}) {
         auto a = state(150);
         auto b = state(150);
         for (SimState* s : {a.get(), b.get()}) {
@@ -77,7 +77,7 @@ TEST(PictureRequest, StarAndPairAreThoseOfThePictureMakers)
         const qm::PictureResult r = qm::ComputePicture(*a, in);
         ASSERT_TRUE(r.status) << r.status.message;
         QImage expected;
-        if (kind == ImageKind::Star) {
+        if (kind == PictureKind::Star) {
             ASSERT_TRUE(qm::SynthesizePupil(*b, 555));
             qm::TransformPupil(*b);
             expected = qm::StarPicture(*b, 256);
@@ -99,7 +99,7 @@ TEST(PictureRequest, KindsNotBuiltYetAreRefusedWithABlackPicture)
 {
     auto s = state(100);
     qm::PictureInputs in;
-    in.kind = ImageKind::Wave;
+    in.kind = PictureKind::Wave;
     in.size = 128;
     const qm::PictureResult r = qm::ComputePicture(*s, in);
     EXPECT_FALSE(r.status);

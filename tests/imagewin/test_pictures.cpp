@@ -226,10 +226,4 @@ TEST(ColourBalance, NeutralLevelsSwitchesAndSaturation)
     EXPECT_EQ(dim.pixel(3, 0), qRgb(25, 26, 26));   // halves to even
 }
 
-TEST(MemoryStatus, FiguresJoinedWithoutSeparators)
-{
-    EXPECT_EQ(qm::MemoryStatusText(8ULL << 30, 3ULL << 30, 10ULL << 30, 5ULL << 30),
-              "TotMem: 8388608 KBAvailMem: 3145728 KBVirtMem: 10240 MBAvailVirt: 5120 MB");
-}
-
 } // namespace
