@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qm {
@@ -108,6 +109,20 @@ void SetAxisMaximum(QCPAxis* axis, double maximum, int ticks)
     axis->setRange(0.0, maximum);
     if (auto fixed = axis->ticker().dynamicCast<QCPAxisTickerFixed>())
         fixed->setTickStep(maximum / (ticks - 1));
+}
+
+int FittingTickCount(double maximum, int width, const QFont& labelFont)
+{
+    const QFontMetrics fm(labelFont);
+    for (int ticks : {11, 6, 3}) {
+        int widest = 0;
+        for (int i = 0; i < ticks; ++i)
+            widest = std::max(widest, fm.horizontalAdvance(TwoDecimals(maximum * i / (ticks - 1))));
+        // Neighbouring labels are centred one interval apart.
+        if ((ticks - 1) * (widest + 8) <= width)
+            return ticks;
+    }
+    return 2;
 }
 
 void SetupAxis(QCPAxis* axis, double maximum, int ticks, const QPen& grid)

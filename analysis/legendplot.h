@@ -32,6 +32,11 @@ private:
 void SetupAxis(QCPAxis* axis, double maximum, int ticks, const QPen& grid);
 void SetAxisMaximum(QCPAxis* axis, double maximum, int ticks);
 
+// The largest of the tick counts 11, 6 and 3 (0.1, 0.2 and 0.5 of the range
+// apart) whose labels fit side by side in width pixels with a gap, for labels of
+// the given font; at least 2.
+int FittingTickCount(double maximum, int width, const QFont& labelFont);
+
 // Text of a number with at most two decimals and no trailing zeros.
 QString TwoDecimals(double v);
 

@@ -50,6 +50,16 @@ TMTFForm::TMTFForm(QWidget* parent) : QWidget(parent)
     LegendPlot::setPoints(MTFPerfect_, x, y);
 }
 
+void TMTFForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Fewer frequency labels where eleven would run together; the plot field is
+    // the window less the left axis and the margins.
+    const int field = std::max(0, width() - 60);
+    SetAxisMaximum(XYPlot_->xAxis, 1.0, FittingTickCount(1.0, field, XYPlot_->xAxis->tickLabelFont()));
+    XYPlot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
 void TMTFForm::fillStar(const MtfCurves& curves, const QString& scopeName, bool checkUndersampling)
 {
     QString caption = QStringLiteral("MTF ") + scopeName;

@@ -31,6 +31,9 @@ public:
 signals:
     void captionChanged(const QString& caption);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     LegendPlot* XYPlot_;
     QCPGraph* MTFPerfect_;

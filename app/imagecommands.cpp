@@ -209,7 +209,11 @@ void TMainForm::RxSpeedButton5Click()
             sub->setWindowTitle(caption);
             fitCaption(sub, caption);
         });
-        arrange([&] { sub->resize(MtfToolWidth, MtfToolHeight); });
+        // The first size and the events of showing are not the user's.
+        arrange([&] {
+            sub->resize(MtfToolWidth, MtfToolHeight);
+            sub->show();
+        });
         // Only the user's own resizing is remembered, not an arrangement or the
         // minimum a too small stored size was raised to.
         sub->installEventFilter(new SizeWatcher(sub, [this, sub](QSize size) {
@@ -221,7 +225,6 @@ void TMainForm::RxSpeedButton5Click()
             MtfToolHeight = size.height();
             WriteMtfToolSize(*settings_, MtfToolWidth, MtfToolHeight);
         }));
-        sub->show();
         UpdateMenuItems();
     }
     if (MtfFormOpen && image && !image->MtfComputed) {

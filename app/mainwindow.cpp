@@ -242,6 +242,8 @@ void TMainForm::buildToolBar()
     bar->setObjectName(QStringLiteral("ToolBar"));
     bar->setMovable(false);
     bar->setFixedHeight(57);
+    // Glyph and two caption lines ("Monitor", "Calibrate") within the 57 pixels.
+    bar->setIconSize(QSize(20, 20));
     auto* star = toolButton(bar, "StarImageButton", QStringLiteral("Star"), "star",
                             QStringLiteral("Create a Star-Test Image"));
     auto* chroma = toolButton(bar, "RxSpeedButton3", QStringLiteral("Chroma"), "chroma",
