@@ -74,11 +74,16 @@ Status readRegularFile(const std::filesystem::path& path, std::size_t maxBytes, 
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return Status::failure(file + ": the file cannot be opened.");
-    out.assign(maxBytes + 1, '\0');
-    in.read(out.data(), std::streamsize(out.size()));
+    out.clear();
+    char chunk[65536];
+    while (out.size() <= maxBytes) {
+        in.read(chunk, sizeof chunk);
+        out.append(chunk, std::size_t(in.gcount()));
+        if (!in)
+            break;
+    }
     if (in.bad())
         return Status::failure(file + ": reading failed.");
-    out.resize(std::size_t(in.gcount()));
     if (out.size() > maxBytes)
         return Status::failure(file + ": the file is larger than " + std::to_string(maxBytes / 1024) +
                                " KB; it cannot be a measured wavefront or profile.");

@@ -13,10 +13,15 @@ qm_packages=(
   libbenchmark-dev libfftw3-dev
 )
 
+# The fuzzers' compiler and runtime (CI only).
+qm_fuzz_packages=(clang libclang-rt-dev)
+
 qm_install_missing() {
   local missing=()
   local p
-  for p in "${qm_packages[@]}"; do
+  local wanted=("$@")
+  [ ${#wanted[@]} -eq 0 ] && wanted=("${qm_packages[@]}")
+  for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$p")
     fi

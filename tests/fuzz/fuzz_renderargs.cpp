@@ -1,0 +1,43 @@
+// The command-line parser on any argument list (arguments separated by NUL
+// bytes): an accepted request lies inside the ranges, a refusal is one
+// printable line.
+#include "cli/renderargs.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<std::string> args(1);
+    for (std::size_t i = 0; i < size && args.size() < 64; ++i) {
+        if (data[i] == 0)
+            args.emplace_back();
+        else
+            args.back() += char(data[i]);
+    }
+    const qm::ParseOutcome o = qm::ParseRenderArgs(args);
+    if (o.help)
+        return 0;
+    if (!o.ok) {
+        if (o.error.empty())
+            std::abort();
+        for (unsigned char c : o.error)
+            if (c < 0x20 || c == 0x7f)
+                std::abort();
+        return 0;
+    }
+    const qm::RenderRequest& r = o.request;
+    if (r.kind != qm::PictureKind::Star && r.kind != qm::PictureKind::Intra)
+        std::abort();
+    if (r.output.empty() || (r.fftSize != 512 && r.fftSize != 256 && r.fftSize != 128) ||
+        (r.size != 512 && r.size != 256 && r.size != 128))
+        std::abort();
+    for (const qm::Param& p : r.params)
+        if (!std::isfinite(p.Value) || std::fabs(p.Value) > 1e9)
+            std::abort();
+    if (r.panel.ApertureSpin < 5 || r.panel.ApertureSpin > 1000 || !(r.defocus >= 0 && r.defocus <= 10))
+        std::abort();
+    return 0;
+}
