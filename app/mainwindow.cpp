@@ -32,6 +32,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
@@ -279,6 +280,12 @@ void TMainForm::buildToolBar()
     connect(mtf, &QToolButton::clicked, this, &TMainForm::RxSpeedButton5Click);
     connect(psf, &QToolButton::clicked, this, &TMainForm::RxSpeedButton7Click);
     connect(monitor, &QToolButton::clicked, this, &TMainForm::RxSpeedButton4Click);
+    // The bar is 57 pixels high unless the fonts of this machine need more for
+    // a glyph and two caption lines.
+    int tallest = 0;
+    for (QToolButton* b : bar->findChildren<QToolButton*>())
+        tallest = std::max(tallest, b->sizeHint().height());
+    bar->setFixedHeight(std::max(57, tallest + 2 * bar->contentsMargins().top() + 2));
 }
 
 void TMainForm::buildMenus()
@@ -327,7 +334,7 @@ void TMainForm::buildMenus()
         }
     };
     item("Cascade1", QStringLiteral("&Cascade"), QStringLiteral("Arrange windows to overlap"),
-         [this] { arrange([this] { mdi_->cascadeSubWindows(); }); });
+         [this] { arrange([this] { cascade(); }); });
     item("Tile1", QStringLiteral("&Horizontal Tile"), QStringLiteral("Arrange windows without overlap"),
          [this, tile] { arrange([tile] { tile(true); }); });
     item("Tile2", QStringLiteral("&Vertical Tile"), QString(), [this, tile] { arrange([tile] { tile(false); }); });
@@ -453,6 +460,28 @@ void TMainForm::buildToolWindows()
     ProgressWindow_ = toolWindow(this, "ProgressWindow", QStringLiteral("Wait--  calculating"), gauge);
     ProgressWindow_->setFloating(true);
     ProgressWindow_->hide();
+}
+
+// Overlapping windows, each one title bar down and to the right of the one
+// before, at their own sizes: every title bar shows, the active window on top.
+void TMainForm::cascade()
+{
+    QList<QMdiSubWindow*> order;
+    QMdiSubWindow* active = mdi_->activeSubWindow();
+    for (QMdiSubWindow* s : mdi_->subWindowList(QMdiArea::CreationOrder))
+        if (!s->isMinimized() && !s->isHidden() && s != active)
+            order << s;
+    if (active && !active->isMinimized())
+        order << active;
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 6;
+    int i = 0;
+    for (QMdiSubWindow* s : order) {
+        if (s->isMaximized())
+            s->showNormal();
+        s->move(i * step, i * step);
+        s->raise();
+        ++i;
+    }
 }
 
 bool TMainForm::event(QEvent* e)

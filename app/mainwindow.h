@@ -128,6 +128,7 @@ private:
     void subWindowActivated(QMdiSubWindow* sub);
     // Runs a rearrangement of the sub-windows; sizes it sets are not the user's.
     void arrange(const std::function<void()>& how);
+    void cascade();
     void synthesize();
     void LRGBChange();
     void CheckBox1Click(bool on);

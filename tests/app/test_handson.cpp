@@ -131,6 +131,19 @@ TEST_F(MainWindowTest, ArrangingWindowsKeepsPlotsUsableAndTheirStoredSize)
     EXPECT_EQ(window->MtfToolHeight, 256);
     EXPECT_FALSE(qm::SettingsStore(settingsFile).read("MTFtoolwidth"));
 
+    // Cascaded, the windows keep their sizes and every title bar shows: each
+    // window starts below the top edge of the one under it by a title bar.
+    mtf->resize(256, 256);
+    window->findChild<QAction*>("Cascade1")->trigger();
+    EXPECT_EQ(mtf->size(), QSize(256, 256));
+    const auto stack = window->mdiArea()->subWindowList(QMdiArea::StackingOrder);
+    ASSERT_EQ(stack.size(), 3);
+    EXPECT_EQ(stack.last(), window->mdiArea()->activeSubWindow());
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_GT(stack[i]->y(), stack[i - 1]->y()) << i;
+        EXPECT_GT(stack[i]->x(), stack[i - 1]->x()) << i;
+    }
+
     // The user's own resizing is kept.
     mtf->resize(300, 260);
     EXPECT_EQ(qm::SettingsStore(settingsFile).read("MTFtoolwidth").value_or(""), "300");
