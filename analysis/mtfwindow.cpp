@@ -50,6 +50,34 @@ TMTFForm::TMTFForm(QWidget* parent) : QWidget(parent)
     LegendPlot::setPoints(MTFPerfect_, x, y);
 }
 
+QCPGraph* TMTFForm::channelLine(int pass) const
+{
+    switch (pass) {
+    case 0: return MTFYline3_;
+    case 1: return MTFYline2_;
+    case 2: return MTFYline_;
+    default: return nullptr;
+    }
+}
+
+void TMTFForm::fillChannel(int pass, int wavelength, const MtfCurves& curves)
+{
+    QCPGraph* line = channelLine(pass);
+    if (!line)
+        return;
+    if (pass == 0)
+        MTFXline_->setVisible(false);
+    QVector<double> f, c;
+    for (std::size_t i = 0; i < curves.frequency.size() && i < curves.curve1.size(); ++i) {
+        f << curves.frequency[i];
+        c << curves.curve1[i];
+    }
+    line->setData(f, c, true);
+    line->setVisible(true);
+    line->setName(QString::number(wavelength) + QStringLiteral("nm"));
+    XYPlot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
 void TMTFForm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);

@@ -22,6 +22,11 @@ public:
     // Fills the two axis curves of a star picture; with checkUndersampling the
     // caption warns when the curve is still above 0.05 at its last point.
     void fillStar(const MtfCurves& curves, const QString& scopeName, bool checkUndersampling);
+    // One channel of a chromatic picture from measured wavefronts: pass 0 hides
+    // "Vertical" and fills the square-marked series, pass 1 the green one, pass 2
+    // "Horizontal"; each is shown with the wavelength as its legend.
+    void fillChannel(int pass, int wavelength, const MtfCurves& curves);
+    QCPGraph* channelLine(int pass) const;
 
     LegendPlot* plot() const { return XYPlot_; }
     QCPGraph* perfect() const { return MTFPerfect_; }

@@ -76,6 +76,8 @@ void TMainForm::placeBeside()
 
 void TMainForm::imageCommand(PictureKind kind, bool rebuildTable)
 {
+    if (busy_)
+        return;
     if (rebuildTable)
         BuildBitRevTable(state_);
     const Status st = SynthesizePupil(state_, 555);
@@ -170,8 +172,15 @@ void TMainForm::RxSpeedButton2Click()
     imageCommand(PictureKind::Intra, true);
 }
 
+void TMainForm::RxSpeedButton3Click()
+{
+    imageCommand(PictureKind::Chroma, true);
+}
+
 void TMainForm::AllScopeButtonClick()
 {
+    if (busy_)
+        return;
     BuildBitRevTable(state_);
     synthesize();
     updateImagesOfCurrentScope();
@@ -188,6 +197,8 @@ void TMainForm::updateImagesOfCurrentScope()
 
 void TMainForm::PointAtClick()
 {
+    if (busy_)
+        return;
     BuildBitRevTable(state_);
     synthesize();
     storeScopeParams(panel_->CurrentScope, state_.Params);
@@ -197,6 +208,8 @@ void TMainForm::PointAtClick()
 
 void TMainForm::RxSpeedButton5Click()
 {
+    if (busy_)
+        return;
     // The image to deliver MTF data is the one active before the window opens.
     TMDIImage* image = activeImage();
     const Qt::WindowFlags frame = Qt::SubWindow | Qt::WindowSystemMenuHint |

@@ -200,9 +200,9 @@ void TMainForm::FormCreate()
     // 12.
     panel_->AddscopeButtonClick();
     // 13.
-    SelectedWavelengths.fill(false);
+    state_.SelectedWavelengths.fill(false);
     for (int nm : {486, 546, 656})
-        SelectedWavelengths[nm - 400] = true;
+        state_.SelectedWavelengths[nm - 400] = true;
     UpdateMenuItems();
 }
 
@@ -273,9 +273,10 @@ void TMainForm::buildToolBar()
     wave->setMenu(waveMenu);
     wave->setPopupMode(QToolButton::InstantPopup);
     // Commands whose windows are not built yet are shown, but disabled.
-    for (QToolButton* b : {chroma, dbl, planet, slice, wave, opd})
+    for (QToolButton* b : {dbl, planet, slice, wave, opd})
         b->setEnabled(false);
     connect(star, &QToolButton::clicked, this, &TMainForm::StarImageButtonClick);
+    connect(chroma, &QToolButton::clicked, this, &TMainForm::RxSpeedButton3Click);
     connect(intra, &QToolButton::clicked, this, &TMainForm::RxSpeedButton2Click);
     connect(mtf, &QToolButton::clicked, this, &TMainForm::RxSpeedButton5Click);
     connect(psf, &QToolButton::clicked, this, &TMainForm::RxSpeedButton7Click);
@@ -609,6 +610,27 @@ void TMainForm::fillMtfWindows(const MtfCurves& curves, bool checkUndersampling)
 {
     if (mtf_)
         mtf_->fillStar(curves, scopeName(currentScope()), checkUndersampling);
+}
+
+void TMainForm::fillMtfChannel(int pass, int wavelength, const MtfCurves& curves)
+{
+    if (mtf_)
+        mtf_->fillChannel(pass, wavelength, curves);
+}
+
+void TMainForm::showProgress(int done, int total)
+{
+    auto* gauge = ProgressWindow_->findChild<QProgressBar*>(QStringLiteral("Gauge1"));
+    const bool running = done < total;
+    if (running != busy_) {
+        busy_ = running;
+        // While events run inside the computation, no other command may start one.
+        findChild<QToolBar*>(QStringLiteral("ToolBar"))->setEnabled(!running);
+        TelescopeTool_->setEnabled(!running);
+        ProgressWindow_->setVisible(running);
+    }
+    if (gauge && total > 0)
+        gauge->setValue(NintI(double(done) / total * 100.0));
 }
 
 void TMainForm::reportProblem(const QString& message)

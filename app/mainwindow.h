@@ -50,6 +50,7 @@ public:
     // --- image commands -------------------------------------------------------------
     void StarImageButtonClick();
     void RxSpeedButton2Click();    // Intra/Extra
+    void RxSpeedButton3Click();    // Chroma
     void AllScopeButtonClick();    // Calculate all
     void PointAtClick();           // update of the active image
     void RxSpeedButton5Click();    // MTF
@@ -81,8 +82,6 @@ public:
     int MtfToolWidth = 256;
     int MtfToolHeight = 256;
     QString OpdDirectory;
-    // 400 .. 700 nm in steps of 1 nm.
-    std::array<bool, 301> SelectedWavelengths{};
 
     // --- what the image windows use ------------------------------------------------------
     ImageWindowLinks imageLinks() { return {state_, *this, *this, *this, *this}; }
@@ -107,6 +106,10 @@ public:
     bool mtfFormOpen() const override { return MtfFormOpen; }
     void fillPsfWindows(const Plane& plane, float peak, int sampleCount) override;
     void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) override;
+    void fillMtfChannel(int pass, int wavelength, const MtfCurves& curves) override;
+    void showProgress(int done, int total) override;
+    // A computation that lets events run is under way: commands wait.
+    bool busy() const { return busy_; }
 
 protected:
     bool event(QEvent* e) override;
@@ -157,6 +160,7 @@ private:
     QPointer<QMdiSubWindow> lastActiveImage_;
     bool applyingLevels_ = false;
     bool arranging_ = false;
+    bool busy_ = false;
 };
 
 } // namespace qm

@@ -159,6 +159,18 @@ public:
     float MirrorProfileScale = 1.0f;
     std::string MirrorProfileFile;
 
+    // --- chromatic images -----------------------------------------------------------------
+    // One flag per whole nanometre from 400 to 700: the wavelengths a chromatic
+    // image sums. The program starts with 486, 546 and 656 nm.
+    std::array<bool, 301> SelectedWavelengths = [] {
+        std::array<bool, 301> f{};
+        f[486 - 400] = f[546 - 400] = f[656 - 400] = true;
+        return f;
+    }();
+    // The last lateral and longitudinal colour entered in the chromatic controls.
+    double ChromaLateralValue = 0.0;
+    double ChromaShiftValue = 0.0;
+
     // Set by Escape in any image window; long computations that poll it stop.
     bool AbortRequested = false;
 

@@ -5,7 +5,9 @@
 #include "imagewin/spinboxes.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QPainter>
@@ -273,7 +275,21 @@ void TMDIImage::recompute(PicturePhase phase)
             in.defocus = ImageSpinControl_->value();
         if (t.spinRole == SpinRole::Fringes)
             in.fringes = NintI(ImageSpinControl_->value());
-        PictureResult r = ComputePicture(links_.state, in);
+        PictureHooks hooks;
+        hooks.progress = [this](int done, int total) { links_.frame.showProgress(done, total); };
+        hooks.letEventsRun = [] { QCoreApplication::processEvents(); };
+        hooks.starDone = [this](const StarFigures& star, int pass) {
+            recordStar(star);
+            if (pass >= 0 && star.mtfComputed && links_.plots.mtfFormOpen())
+                links_.plots.fillMtfChannel(pass, star.wavelength, star.mtf);
+        };
+        computing_ = true;
+        PictureResult r = ComputePicture(links_.state, in, hooks);
+        computing_ = false;
+        if (closeWhenDone_) {
+            QWidget* target = parentWidget() ? parentWidget() : this;
+            QTimer::singleShot(0, target, [target] { target->close(); });
+        }
         lastStatus_ = r.status;
         lastNotes_ = std::move(r.notes);
         if (r.star.present)
@@ -366,6 +382,18 @@ void TMDIImage::logEnd(qint64 startMs)
 {
     links_.frame.log(QStringLiteral("End of Simulation :") + QString::number(TimeOfDayMs() - startMs) +
                      QStringLiteral(" ms"));
+}
+
+void TMDIImage::closeEvent(QCloseEvent* event)
+{
+    if (computing_) {
+        // Stop at the next wavelength and close once the computation has returned.
+        links_.state.AbortRequested = true;
+        closeWhenDone_ = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void TMDIImage::keyPressEvent(QKeyEvent* event)

@@ -71,6 +71,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
@@ -100,6 +101,9 @@ private:
     QToolButton* LRGBControlbutton_ = nullptr;
     QToolButton* DoubleStarTableButton_ = nullptr;
     bool spinEcho_ = false;
+    // A computation that lets events run is under way; a close waits for it.
+    bool computing_ = false;
+    bool closeWhenDone_ = false;
 };
 
 // Milliseconds since midnight, as the log's elapsed times are measured.

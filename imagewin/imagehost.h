@@ -49,6 +49,9 @@ public:
     virtual bool mtfFormOpen() const = 0;
     virtual void fillPsfWindows(const Plane& plane, float peak, int sampleCount) = 0;
     virtual void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) = 0;
+    // One channel's curve of a chromatic picture from measured wavefronts:
+    // pass 0, 1 or 2 (blue, green, red), legend wavelength + "nm".
+    virtual void fillMtfChannel(int pass, int wavelength, const MtfCurves& curves) = 0;
 
 protected:
     ~PlotWindows() = default;
@@ -68,6 +71,9 @@ public:
     virtual void updateActiveImage() = 0;
     // The eyepiece focal length that gives the shown magnification, as text.
     virtual void showEyepiece(const QString& millimetres) = 0;
+    // Progress of a long computation: shown from the first call, hidden when
+    // done reaches total. The frame takes no new commands in between.
+    virtual void showProgress(int done, int total) = 0;
 
 protected:
     ~FrameServices() = default;

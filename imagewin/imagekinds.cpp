@@ -15,7 +15,7 @@ constexpr SpinSettings kPlanetResolution{5.0, 20.0, 0.1, 1, 10.0, "Resolution co
 constexpr std::array<KindTraits, 8> kTraits = {{
     // kind               shape                      spin role                   spin               zoom   balance colour slider follows table  label                     text             computed
     {PictureKind::Star,   PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
-    {PictureKind::Chroma, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              false},
+    {PictureKind::Chroma, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
     {PictureKind::Double, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  true,  LabelUse::None,          "",              false},
     {PictureKind::Intra,  PictureShape::DoubleWidth, SpinRole::Defocus,          kDefocus,          false, true,  true,  true,  true,  false, LabelUse::Fixed,         "Focus (waves)", true},
     {PictureKind::Wave,   PictureShape::Square,      SpinRole::Hidden,           kEyepiece,         false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},

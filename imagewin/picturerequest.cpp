@@ -1,9 +1,13 @@
 #include "imagewin/picturerequest.h"
 
 #include "engine/fft.h"
+#include "engine/nint.h"
 #include "engine/pupil.h"
+#include "spectra/spectra.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace qm {
 
@@ -25,16 +29,29 @@ std::string hundredths(int v)
     return buf;
 }
 
+StarFigures starFigures(SimState& s, bool wantMtf)
+{
+    StarFigures f;
+    f.present = true;
+    f.peak = s.LastPsfMax;
+    f.sampleCount = s.PupilSampleCount;
+    f.wavelength = s.Wavelength;
+    if (wantMtf) {
+        // The MTF transform reuses the intensity the star left in SpecRe.
+        f.mtf = ComputeMtf(s);
+        f.mtfComputed = true;
+    }
+    return f;
+}
+
 void takeStar(SimState& s, const PictureInputs& in, PictureResult& r)
 {
-    r.star.present = true;
-    r.star.peak = s.LastPsfMax;
-    r.star.sampleCount = s.PupilSampleCount;
-    if (in.wantMtf) {
-        // The MTF transform reuses the intensity the star left in SpecRe.
-        r.star.mtf = ComputeMtf(s);
-        r.star.mtfComputed = true;
-    }
+    r.star = starFigures(s, in.wantMtf);
+}
+
+QImage dibCorner(const SimState& s, int size)
+{
+    return DibSquare(s, size, 0);
 }
 
 void computeStar(SimState& s, const PictureInputs& in, PictureResult& r)
@@ -92,13 +109,102 @@ std::vector<std::string> PupilNotes(const SimState& s)
     return notes;
 }
 
+PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const PictureHooks& hooks)
+{
+    PictureResult r;
+    const int size = in.size;
+    s.AbortRequested = false;
+    std::vector<float> planes[3];
+    for (auto& p : planes)
+        p.assign(std::size_t(size) * size, 0.0f);
+    double sums[3] = {0.0, 0.0, 0.0};
+
+    // With measured wavefronts the three passes are the blue, green and red files.
+    const bool opd = s.panel.UseOPDcheckbox;
+    std::array<bool, 301> flags = s.SelectedWavelengths;
+    int first = 400, last = 700;
+    if (opd) {
+        first = 0;
+        last = 2;
+        flags.fill(false);
+        flags[0] = flags[1] = flags[2] = true;
+    }
+    auto selected = [&](int k) { return opd ? flags[std::size_t(k)] : flags[std::size_t(k - 400)]; };
+    int total = 0;
+    for (int k = first; k <= last; ++k)
+        total += selected(k);
+
+    int done = 0;
+    for (int k = first; k <= last && !s.AbortRequested; ++k) {
+        if (!selected(k))
+            continue;
+        if (hooks.progress)
+            hooks.progress(done, total);
+        ++done;
+        if (hooks.letEventsRun)
+            hooks.letEventsRun();
+        s.OpdChannel = k + 1;
+        const Status st = SynthesizePupil(s, k);
+        if (!st && r.status)
+            r.status = st;
+        TransformPupil(s);
+        r.star = starFigures(s, in.wantMtf);
+        if (hooks.starDone)
+            hooks.starDone(r.star, opd ? k : -1);
+        const Rgb8 c = SpectrumColour(s.Wavelength);
+        const float weight[3] = {float(c.r), float(c.g), float(c.b)};
+        const int offset = 256 - size / 2;
+        for (int x = 0; x < size; ++x)
+            for (int y = 0; y < size; ++y) {
+                const float v = s.PsfImage.at(x + offset, y + offset);
+                for (int ch = 0; ch < 3; ++ch) {
+                    const float add = weight[ch] * v;
+                    planes[ch][std::size_t(x) * size + y] += add;
+                    sums[ch] += add;
+                }
+            }
+    }
+    s.OpdChannel = 0;
+    r.notes = PupilNotes(s);
+
+    // Each colour to equal light over the picture; the brightest value to 1.
+    double m = 0.0;
+    for (int ch = 0; ch < 3; ++ch) {
+        if (sums[ch] == 0.0)
+            sums[ch] = 1.0;
+        for (float& v : planes[ch]) {
+            v = static_cast<float>(v / sums[ch]);
+            m = std::max(m, double(v));
+        }
+    }
+    if (m == 0.0)
+        m = 1.0;
+    auto byte = [&](float v) {
+        const double q = std::min(1.0, v / m);
+        return std::uint32_t(NintI(s.GammaTable[std::size_t(NintI(q * 1000.0))] * 255.0));
+    };
+    for (int x = 0; x < size && x < kDibSide; ++x)
+        for (int y = 0; y < size && y < kDibSide; ++y) {
+            const std::size_t i = std::size_t(x) * size + y;
+            s.DisplayDib[std::size_t(y) * kDibSide + x] =
+                0xff000000u | byte(planes[0][i]) << 16 | byte(planes[1][i]) << 8 | byte(planes[2][i]);
+        }
+    r.display = dibCorner(s, size);
+    r.spare = r.display;
+    if (hooks.progress)
+        hooks.progress(total, total);
+    return r;
+}
+
 PictureResult ComputePicture(SimState& s, const PictureInputs& in, const PictureHooks& hooks)
 {
-    (void)hooks;   // no kind built so far runs long enough to report progress
     PictureResult r;
     switch (in.kind) {
     case PictureKind::Star:
         computeStar(s, in, r);
+        break;
+    case PictureKind::Chroma:
+        r = ComputeChromaImage(s, in, hooks);
         break;
     case PictureKind::Intra:
         computeIntra(s, in, r);

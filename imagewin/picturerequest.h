@@ -29,11 +29,17 @@ struct PictureInputs {
     bool wantMtf = false;    // form the MTF curves of the star (an MTF window is open)
 };
 
+struct StarFigures;
+
 // Long computations report progress, let pending window events run where that
 // is allowed, and stop at the next step once SimState::AbortRequested is set.
 struct PictureHooks {
+    // done of total steps; called with done == total when the work ends.
     std::function<void(int done, int total)> progress;
     std::function<void()> letEventsRun;
+    // Each monochromatic star of a chromatic image, as it is made; pass is the
+    // OPD channel 0 .. 2 of a chromatic image from measured wavefronts, else -1.
+    std::function<void(const StarFigures& star, int pass)> starDone;
 };
 
 // The figures of the last star of a computation. Its unit-sum PSF is left in
@@ -42,6 +48,7 @@ struct StarFigures {
     bool present = false;
     float peak = 0.0f;
     int sampleCount = 0;
+    int wavelength = 555;   // nm, as the synthesis used it
     bool mtfComputed = false;
     MtfCurves mtf;
 };
@@ -57,6 +64,13 @@ struct PictureResult {
 };
 
 PictureResult ComputePicture(SimState& s, const PictureInputs& in, const PictureHooks& hooks = {});
+
+// The polychromatic star: one star per selected wavelength (or per OPD channel
+// when measured wavefronts are used), each painted in its spectral colour, every
+// colour balanced to equal light over the picture, the brightest channel at the
+// top of the gamma curve. Escape (AbortRequested) stops at the next wavelength
+// and the wavelengths done are painted. Leaves the picture in DisplayDib.
+PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const PictureHooks& hooks = {});
 
 // What the last synthesis' pupil tells the user: no open sample at all, or a
 // pupil radius below kFinePupilRadius samples, with the resolution that would

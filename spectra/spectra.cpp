@@ -187,4 +187,17 @@ Rgb8 WavelengthToRGB(double nm)
     return {intensityByte(r), intensityByte(g), intensityByte(b)};
 }
 
+std::optional<std::array<bool, 301>> WavelengthGrid(int fromNm, int toNm, int step)
+{
+    const int s = fromNm - 400, e = toNm - 400;
+    if (s < 0 || e > 300)
+        return std::nullopt;
+    std::array<bool, 301> flags{};
+    if (step > 0)
+        for (int k = s / step + 1; k <= e / step; ++k)
+            if (k * step >= 0 && k * step <= 300)
+                flags[std::size_t(k * step)] = true;
+    return flags;
+}
+
 } // namespace qm

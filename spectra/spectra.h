@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace qm {
 
@@ -35,5 +36,11 @@ Rgb8 SpectrumColour(int nm);
 // Red, green and blue of a wavelength in nm by the piecewise-linear ramp from
 // violet (380) to red (780), each intensity c shown as round(c^0.8 x 255).
 Rgb8 WavelengthToRGB(double nm);
+
+// The wavelength grid of the chromatic controls: flags for 400 .. 700 nm with
+// every multiple of step above 400 nm from just past From up to To checked
+// (the grid is anchored at 400 nm and From itself is left out). nullopt when
+// From is below 400 or To above 700: nothing changes then. Step 0 checks none.
+std::optional<std::array<bool, 301>> WavelengthGrid(int fromNm, int toNm, int step);
 
 } // namespace qm

@@ -60,17 +60,17 @@ TEST_F(MainWindowTest, StartsWithOneTelescopeAndTheDefaults)
     EXPECT_EQ(window->MtfToolHeight, 256);
     int selected = 0;
     for (int i = 0; i < 301; ++i)
-        selected += window->SelectedWavelengths[i];
+        selected += window->Sim().SelectedWavelengths[i];
     EXPECT_EQ(selected, 3);
-    EXPECT_TRUE(window->SelectedWavelengths[486 - 400]);
-    EXPECT_TRUE(window->SelectedWavelengths[546 - 400]);
-    EXPECT_TRUE(window->SelectedWavelengths[656 - 400]);
+    EXPECT_TRUE(window->Sim().SelectedWavelengths[486 - 400]);
+    EXPECT_TRUE(window->Sim().SelectedWavelengths[546 - 400]);
+    EXPECT_TRUE(window->Sim().SelectedWavelengths[656 - 400]);
     // Window items are disabled until a child window exists.
     auto* cascade = window->findChild<QAction*>("Cascade1");
     ASSERT_TRUE(cascade);
     EXPECT_FALSE(cascade->isEnabled());
     // Unbuilt commands are shown but disabled.
-    EXPECT_FALSE(window->findChild<QToolButton*>("RxSpeedButton3")->isEnabled());
+    EXPECT_FALSE(window->findChild<QToolButton*>("RxSpeedButton1")->isEnabled());
     EXPECT_TRUE(window->findChild<QToolButton*>("StarImageButton")->isEnabled());
     EXPECT_EQ(window->findChild<QToolButton*>("StarImageButton")->toolTip(), "Create a Star-Test Image");
 
