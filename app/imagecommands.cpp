@@ -2,6 +2,7 @@
 // update of the active picture, Calculate all, and the MTF and PSF/EE windows.
 #include "app/mainwindow.h"
 
+#include "analysis/chromacontrol.h"
 #include "analysis/mtfwindow.h"
 #include "analysis/psfwindow.h"
 #include "app/telescopepanel.h"
@@ -143,8 +144,8 @@ void TMainForm::arrange(const std::function<void()>& how)
     arranging_ = false;
 }
 
-QMdiSubWindow* TMainForm::openOnce(bool& openFlag, QWidget* (*make)(), const char* subWindowName,
-                                   Qt::WindowFlags flags)
+QMdiSubWindow* TMainForm::openOnce(bool& openFlag, const std::function<QWidget*()>& make,
+                                   const char* subWindowName, Qt::WindowFlags flags)
 {
     if (openFlag)
         return nullptr;
@@ -265,6 +266,20 @@ void TMainForm::RxSpeedButton7Click()
     // Show the active picture's curves at once.
     if (image && image->PsfPlane)
         fillPsfWindows(*image->PsfPlane, float(image->PsfPeak), image->PsfSampleCount);
+}
+
+void TMainForm::CallChromaticControlClick()
+{
+    QMdiSubWindow* sub = openOnce(ChromaControlsOpen, [this] {
+        return static_cast<QWidget*>(new TChromaControls(state_, [this](int index, double value) {
+            panel_->ScopeTable[panel_->CurrentScope][index].Value = value;
+        }));
+    }, "ChromaSubWindow");
+    if (!sub)
+        return;
+    sub->resize(sub->sizeHint().expandedTo(QSize(341, 299)));
+    sub->show();
+    UpdateMenuItems();
 }
 
 void TMainForm::RxSpeedButton4Click()

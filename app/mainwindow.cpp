@@ -303,7 +303,7 @@ void TMainForm::buildMenus()
     tools->menuAction()->setStatusTip(QStringLiteral("Tool windows"));
     QAction* chroma = tools->addAction(QStringLiteral("Chromatic Controls"));
     chroma->setObjectName(QStringLiteral("CallChromaticControl"));
-    chroma->setEnabled(false);
+    connect(chroma, &QAction::triggered, this, &TMainForm::CallChromaticControlClick);
     QAction* logItem = tools->addAction(QStringLiteral("LogWindow"));
     logItem->setObjectName(QStringLiteral("LogWindowItem"));
     connect(logItem, &QAction::triggered, this, [this] { Logwindow_->setVisible(!Logwindow_->isVisible()); });

@@ -56,6 +56,7 @@ public:
     void RxSpeedButton5Click();    // MTF
     void RxSpeedButton7Click();    // PSF/EE
     void RxSpeedButton4Click();    // monitor calibration
+    void CallChromaticControlClick();
     void UpdateMenuItems();
 
     // --- the program's shared state ----------------------------------------------------
@@ -125,8 +126,8 @@ private:
     TMDIImage* CreateImageWindow(PictureKind kind);
     // Opens an analysis window unless openFlag says one is open; the flag stays
     // set until its sub-window goes. Returns the new sub-window, or null.
-    QMdiSubWindow* openOnce(bool& openFlag, QWidget* (*make)(), const char* subWindowName,
-                            Qt::WindowFlags flags = {});
+    QMdiSubWindow* openOnce(bool& openFlag, const std::function<QWidget*()>& make,
+                            const char* subWindowName, Qt::WindowFlags flags = {});
     void keepPlotWindowsInView();
     void subWindowActivated(QMdiSubWindow* sub);
     // Runs a rearrangement of the sub-windows; sizes it sets are not the user's.

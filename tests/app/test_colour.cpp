@@ -1,0 +1,118 @@
+// The chromatic controls and the chromatic star driven through the real main
+// window.
+#include "analysis/chromacontrol.h"
+#include "support/mainwindowtest.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <qcustomplot.h>
+
+namespace {
+
+using qmtest::MainWindowTest;
+
+int selectedCount(const qm::SimState& s)
+{
+    int n = 0;
+    for (bool b : s.SelectedWavelengths)
+        n += b;
+    return n;
+}
+
+TEST_F(MainWindowTest, ChromaticControlsEditTheSelectionAndTheCoefficients)
+{
+    QAction* open = window->findChild<QAction*>("CallChromaticControl");
+    ASSERT_TRUE(open && open->isEnabled());
+    open->trigger();
+    open->trigger();   // at most one window
+    auto* c = window->findChild<qm::TChromaControls*>();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(window->findChildren<qm::TChromaControls*>().size(), 1);
+    EXPECT_TRUE(window->ChromaControlsOpen);
+
+    // Start-up selection: three lines on the photopic curve.
+    EXPECT_EQ(c->ChromaticWaveList->count(), 301);
+    EXPECT_EQ(c->ChromaticWaveList->currentRow(), 155);
+    EXPECT_EQ(c->ChromaticWaveList->item(86)->checkState(), Qt::Checked);
+    EXPECT_EQ(c->ChromaticWaveList->item(146)->checkState(), Qt::Checked);
+    EXPECT_EQ(c->ChromaticWaveList->item(256)->checkState(), Qt::Checked);
+    EXPECT_EQ(c->SpectralLine->dataCount(), 3);
+    EXPECT_EQ(c->PhotopLine->dataCount(), 301);
+    EXPECT_EQ(c->SpectralLine->lineStyle(), QCPGraph::lsImpulse);
+    EXPECT_EQ(c->SpectralLine->pen().color(), QColor(Qt::red));
+
+    // A check by hand, the grid, Clear All.
+    c->ChromaticWaveList->item(200)->setCheckState(Qt::Checked);
+    EXPECT_TRUE(window->Sim().SelectedWavelengths[200]);
+    EXPECT_EQ(c->SpectralLine->dataCount(), 4);
+    c->ChromaSteps->setValue(50);   // 450, 500, ..., 700
+    EXPECT_EQ(selectedCount(window->Sim()), 6);
+    EXPECT_FALSE(window->Sim().SelectedWavelengths[200 + 1]);
+    EXPECT_EQ(c->SpectralLine->dataCount(), 6);
+    c->ChromaStart->setValue(600);
+    c->ChromaEnd->setValue(500);   // From past To: nothing
+    EXPECT_EQ(selectedCount(window->Sim()), 0);
+    c->ChromaStart->setValue(400);
+    c->ChromaEnd->setValue(700);
+    c->ChromaSteps->setValue(25);
+    EXPECT_EQ(selectedCount(window->Sim()), 12);
+    c->RxSpeedButton1->click();
+    EXPECT_EQ(selectedCount(window->Sim()), 0);
+    EXPECT_EQ(c->SpectralLine->dataCount(), 0);
+
+    // Coefficients go into the parameters and the telescope's entry.
+    c->ChromaLateralSpin->setValue(0.5);
+    c->ChromaShiftSpin->setValue(-0.3);
+    EXPECT_EQ(window->Sim().Params[qm::prmChromaLateral].Value, 0.5);
+    EXPECT_TRUE(window->Sim().Params[qm::prmChromaLateral].Enabled);
+    EXPECT_EQ(panel().ScopeTable[1][qm::prmChromaShift].Value, -0.3);
+    c->ChromaLateralSpin->setValue(0.0);
+    EXPECT_FALSE(window->Sim().Params[qm::prmChromaLateral].Enabled);
+    EXPECT_TRUE(window->Sim().Params[qm::prmChromaShift].Enabled);
+
+    // Closed and reopened, it shows the state as left.
+    c->ChromaticWaveList->item(10)->setCheckState(Qt::Checked);
+    window->findChild<QMdiSubWindow*>("ChromaSubWindow")->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window->ChromaControlsOpen);
+    open->trigger();
+    c = window->findChild<qm::TChromaControls*>();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->ChromaShiftSpin->value(), -0.3);
+    EXPECT_EQ(c->ChromaticWaveList->item(10)->checkState(), Qt::Checked);
+    EXPECT_EQ(c->SpectralLine->dataCount(), 1);
+}
+
+TEST_F(MainWindowTest, ChromaButtonMakesAColourStarAndGivesTheFrameBack)
+{
+    auto* button = window->findChild<QToolButton*>("RxSpeedButton3");
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    ASSERT_EQ(windows().size(), 1);
+    qm::TMDIImage* image = imageAt(0);
+    EXPECT_EQ(image->Kind, qm::PictureKind::Chroma);
+    EXPECT_EQ(image->size(), QSize(256 + 32, 256 + 23));
+    EXPECT_EQ(windows()[0]->windowTitle(), "Scope 1 (1224x )");
+    EXPECT_TRUE(logLines().contains("Intializing chroma 512"));
+    // Three colours: the centre is white-ish, red and blue both present.
+    const QRgb centre = image->spareImage().pixel(128, 128);
+    EXPECT_GT(qRed(centre), 200);
+    EXPECT_GT(qGreen(centre), 200);
+    EXPECT_GT(qBlue(centre), 200);
+    EXPECT_FALSE(window->findChild<QDockWidget*>("ProgressWindow")->isVisible());
+    EXPECT_TRUE(window->findChild<QToolBar*>("ToolBar")->isEnabled());
+    EXPECT_FALSE(window->busy());
+    // The update recomputes with the state's selection.
+    window->Sim().SelectedWavelengths.fill(false);
+    image->findChild<QToolButton*>("UpdateButton")->click();
+    EXPECT_EQ(image->spareImage().pixel(128, 128), qRgb(0, 0, 0));
+}
+
+} // namespace
