@@ -16,7 +16,7 @@ constexpr std::array<KindTraits, 8> kTraits = {{
     // kind               shape                      spin role                   spin               zoom   balance colour slider follows table  label                     text             computed
     {PictureKind::Star,   PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
     {PictureKind::Chroma, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
-    {PictureKind::Double, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  true,  LabelUse::None,          "",              false},
+    {PictureKind::Double, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  true,  LabelUse::None,          "",              true},
     {PictureKind::Intra,  PictureShape::DoubleWidth, SpinRole::Defocus,          kDefocus,          false, true,  true,  true,  true,  false, LabelUse::Fixed,         "Focus (waves)", true},
     {PictureKind::Wave,   PictureShape::Square,      SpinRole::Hidden,           kEyepiece,         false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},
     {PictureKind::Inter,  PictureShape::Square,      SpinRole::Fringes,          kFringes,          false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},

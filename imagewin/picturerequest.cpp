@@ -6,6 +6,7 @@
 #include "spectra/spectra.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -66,6 +67,17 @@ void computeStar(SimState& s, const PictureInputs& in, PictureResult& r)
     r.spare = StarPicture(s, in.size);
 }
 
+void computeDouble(SimState& s, const PictureInputs& in, PictureResult& r)
+{
+    if (in.phase == PicturePhase::Update)
+        BuildBitRevTable(s);
+    r.status = SynthesizePupil(s, 555);
+    r.spare = ComposeDoubleStar(s, in.size, in.separation, in.angle, in.magnitudeA, in.magnitudeB);
+    r.display = r.spare;
+    r.notes = PupilNotes(s);
+    takeStar(s, in, r);
+}
+
 void computeIntra(SimState& s, const PictureInputs& in, PictureResult& r)
 {
     PairResult pair = IntraExtraPair(s, in.size, in.defocus);
@@ -107,6 +119,38 @@ std::vector<std::string> PupilNotes(const SimState& s)
                 " at this aperture and FFT size";
     notes.push_back(note);
     return notes;
+}
+
+QImage ComposeDoubleStar(SimState& s, int size, double separation, int angle, double magnitudeA,
+                         double magnitudeB)
+{
+    constexpr double kDegree = 3.14159265358979323846 / 180.0;
+    const double a = (angle + 90) * kDegree;
+    const double d = separation / s.ArcsecPerPixel;
+    const double dx = std::cos(a) * d, dy = std::sin(a) * d;
+    TransformPupil(s);
+    std::uint32_t* dib = s.DisplayDib.data();
+    if (!(s.PsfMax > 0.0f) || !(s.PsfTotal > 0.0f)) {
+        std::fill(s.DisplayDib.begin(), s.DisplayDib.end(), 0xff000000u);
+        return StarPicture(s, size);
+    }
+    // e turns the unit-sum plane into peak-1 intensity.
+    const double e = double(s.PsfMax) / double(s.PsfTotal);
+    double difference = magnitudeB - magnitudeA;
+    if (difference + 1.0 <= 0.0)
+        difference = -difference;
+    const double k = (difference + 1.0) * e;
+    for (int x = 0; x < kDibSide; ++x)
+        for (int y = 0; y < kDibSide; ++y) {
+            double v = s.PsfImage.at(x, y) / e;
+            const double u = x + dx, t = y + dy;
+            if (u < 511 && t < 511 && u >= 0 && t >= 0)
+                v += s.PsfImage.at(NintI(u), NintI(t)) / k;
+            const std::uint32_t g =
+                v > 1.0 ? 255u : std::uint32_t(NintI(s.GammaTable[std::size_t(NintI(v * 1000.0))] * 255.0));
+            dib[std::size_t(y) * kDibSide + x] = 0xff000000u | g << 16 | g << 8 | g;
+        }
+    return StarPicture(s, size);
 }
 
 PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const PictureHooks& hooks)
@@ -205,6 +249,9 @@ PictureResult ComputePicture(SimState& s, const PictureInputs& in, const Picture
         break;
     case PictureKind::Chroma:
         r = ComputeChromaImage(s, in, hooks);
+        break;
+    case PictureKind::Double:
+        computeDouble(s, in, r);
         break;
     case PictureKind::Intra:
         computeIntra(s, in, r);

@@ -26,6 +26,11 @@ struct PictureInputs {
     int size = 256;          // the window's image size s: 512, 256 or 128
     double defocus = 2.0;    // intra: waves either side of focus
     int fringes = 10;        // inter: interference bars
+    // double: the companion's separation (arc-seconds) and position angle
+    // (degrees), and the two magnitudes.
+    double separation = 2.0;
+    int angle = 0;
+    double magnitudeA = 0.0, magnitudeB = 0.0;
     bool wantMtf = false;    // form the MTF curves of the star (an MTF window is open)
 };
 
@@ -71,6 +76,15 @@ PictureResult ComputePicture(SimState& s, const PictureInputs& in, const Picture
 // top of the gamma curve. Escape (AbortRequested) stops at the next wavelength
 // and the wavelengths done are painted. Leaves the picture in DisplayDib.
 PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const PictureHooks& hooks = {});
+
+// The double star from the last synthesis' pupil: the star, and a copy shifted
+// by the separation along the position angle (measured from the second plane
+// axis) at 1 / (magnitude difference + 1) of the primary's peak. Paints
+// DisplayDib and returns the centre square of side size. A companion brighter
+// by a magnitude or more is drawn at 1 / (|difference| + 1), not at an infinite
+// or negative brightness.
+QImage ComposeDoubleStar(SimState& s, int size, double separation, int angle, double magnitudeA,
+                         double magnitudeB);
 
 // What the last synthesis' pupil tells the user: no open sample at all, or a
 // pupil radius below kFinePupilRadius samples, with the resolution that would
