@@ -103,9 +103,16 @@ TMDIImage* TMainForm::CreateImageWindow(PictureKind kind)
     sub->move(NextWindowLeft, NextWindowTop);
     sub->setWindowTitle(image->caption());
     connect(image, &TMDIImage::captionChanged, sub, &QWidget::setWindowTitle);
-    connect(sub, &QObject::destroyed, this, [this] { UpdateMenuItems(); });
+    connect(sub, &QObject::destroyed, this, [this] {
+        // Any picture closing while the kind in use is the double star hides its tool.
+        if (ImageKind == PictureKind::Double && DoubleStarTool_)
+            DoubleStarTool_->hide();
+        UpdateMenuItems();
+    });
     sub->show();
     lastActiveImage_ = sub;
+    if (image->traits().doubleStarTable)
+        showDoubleStarTool(image);
     panel_->SelectScope(panel_->CurrentScope);
     keepPlotWindowsInView();
     UpdateMenuItems();
@@ -171,6 +178,11 @@ void TMainForm::StarImageButtonClick()
 void TMainForm::RxSpeedButton2Click()
 {
     imageCommand(PictureKind::Intra, true);
+}
+
+void TMainForm::RxSpeedButton1Click()
+{
+    imageCommand(PictureKind::Double, true);
 }
 
 void TMainForm::RxSpeedButton3Click()

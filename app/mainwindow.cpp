@@ -3,6 +3,7 @@
 #include "analysis/mtfwindow.h"
 #include "analysis/psfwindow.h"
 #include "app/calibration.h"
+#include "app/doublestartool.h"
 #include "app/imagesetting.h"
 #include "app/platform.h"
 #include "app/telescopepanel.h"
@@ -15,7 +16,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -199,6 +202,12 @@ void TMainForm::FormCreate()
     state_.OpdChannel = 0;
     // 12.
     panel_->AddscopeButtonClick();
+    // The double stars of the current folder, else the list shipped beside the program.
+    for (const QString& folder : {QDir::currentPath(), QCoreApplication::applicationDirPath()}) {
+        const QString list = QDir(folder).filePath(QStringLiteral("doubles.csv"));
+        if (QFileInfo(list).isFile() && doubleStars_->loadFile(list))
+            break;
+    }
     // 13.
     state_.SelectedWavelengths.fill(false);
     for (int nm : {486, 546, 656})
@@ -273,8 +282,9 @@ void TMainForm::buildToolBar()
     wave->setMenu(waveMenu);
     wave->setPopupMode(QToolButton::InstantPopup);
     // Commands whose windows are not built yet are shown, but disabled.
-    for (QToolButton* b : {dbl, planet, slice, wave, opd})
+    for (QToolButton* b : {planet, slice, wave, opd})
         b->setEnabled(false);
+    connect(dbl, &QToolButton::clicked, this, &TMainForm::RxSpeedButton1Click);
     connect(star, &QToolButton::clicked, this, &TMainForm::StarImageButtonClick);
     connect(chroma, &QToolButton::clicked, this, &TMainForm::RxSpeedButton3Click);
     connect(intra, &QToolButton::clicked, this, &TMainForm::RxSpeedButton2Click);
@@ -455,6 +465,21 @@ void TMainForm::buildToolWindows()
             LogMemo_->verticalScrollBar()->setValue(LogMemo_->verticalScrollBar()->maximum());
     });
 
+    doubleStars_ = new DoubleStarTool;
+    DoubleStarTool_ = toolWindow(this, "DoubleStarTool", doubleStars_->caption(), doubleStars_);
+    DoubleStarTool_->setFloating(true);
+    DoubleStarTool_->setAllowedAreas(Qt::NoDockWidgetArea);
+    DoubleStarTool_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    DoubleStarTool_->hide();
+    connect(doubleStars_, &DoubleStarTool::captionChanged, DoubleStarTool_, &QWidget::setWindowTitle);
+    connect(doubleStars_, &DoubleStarTool::problem, this, &TMainForm::reportProblem);
+    connect(doubleStars_, &DoubleStarTool::cellClicked, this, &TMainForm::doubleStarCellClicked);
+    connect(doubleStars_, &DoubleStarTool::updateRequested, this, [this] {
+        if (TMDIImage* image = activeImage())
+            if (image->Kind == PictureKind::Double)
+                image->UpdateImage();
+    });
+
     auto* gauge = new QProgressBar;
     gauge->setObjectName(QStringLiteral("Gauge1"));
     gauge->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: red; }"));
@@ -616,6 +641,56 @@ void TMainForm::fillMtfChannel(int pass, int wavelength, const MtfCurves& curves
 {
     if (mtf_)
         mtf_->fillChannel(pass, wavelength, curves);
+}
+
+double TMainForm::separation() const
+{
+    return doubleStars_->separationSpin->value();
+}
+
+int TMainForm::positionAngle() const
+{
+    return doubleStars_->AngleSpin->value();
+}
+
+double TMainForm::magnitudeA() const
+{
+    return doubleStars_->MagnitudeA;
+}
+
+double TMainForm::magnitudeB() const
+{
+    return doubleStars_->MagnitudeB;
+}
+
+void TMainForm::showDoubleStarTool(QWidget* imageWindow)
+{
+    // Under the picture, 50 pixels below its bottom edge.
+    QWidget* frame = imageWindow->parentWidget() ? imageWindow->parentWidget() : imageWindow;
+    const QPoint at = frame->mapToGlobal(QPoint(0, frame->height() + 50));
+    DoubleStarTool_->show();
+    DoubleStarTool_->move(at);
+    DoubleStarTool_->raise();
+}
+
+void TMainForm::doubleStarCellClicked(int row, int column)
+{
+    TMDIImage* image = activeImage();
+    if (!image)
+        return;
+    if (image->Kind != PictureKind::Double) {
+        auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Quillmere"),
+                                    QStringLiteral("Activate a double star-window"), QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("ActivateDoubleBox"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    // Only the "Nr" cell picks a pair; the others are edited in place.
+    if (column != 0)
+        return;
+    doubleStars_->pickRow(row);
+    image->UpdateImage();
 }
 
 void TMainForm::showProgress(int done, int total)

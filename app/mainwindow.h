@@ -31,6 +31,7 @@ class QToolButton;
 namespace qm {
 
 class CalibrationTool;
+class DoubleStarTool;
 class ImageSettingTool;
 class TelescopePanel;
 class TMDIImage;
@@ -39,7 +40,8 @@ class TMainForm : public QMainWindow,
                   public ScopeList,
                   public ColourTool,
                   public PlotWindows,
-                  public FrameServices {
+                  public FrameServices,
+                  public DoubleStarInputs {
     Q_OBJECT
 public:
     // The settings store is the user's own unless one is given (tests).
@@ -51,6 +53,7 @@ public:
     void StarImageButtonClick();
     void RxSpeedButton2Click();    // Intra/Extra
     void RxSpeedButton3Click();    // Chroma
+    void RxSpeedButton1Click();    // Double
     void AllScopeButtonClick();    // Calculate all
     void PointAtClick();           // update of the active image
     void RxSpeedButton5Click();    // MTF
@@ -85,7 +88,7 @@ public:
     QString OpdDirectory;
 
     // --- what the image windows use ------------------------------------------------------
-    ImageWindowLinks imageLinks() { return {state_, *this, *this, *this, *this}; }
+    ImageWindowLinks imageLinks() { return {state_, *this, *this, *this, *this, *this}; }
     int newImageSize() const override;
     int currentScope() const override;
     QString scopeName(int number) const override;
@@ -109,6 +112,12 @@ public:
     void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) override;
     void fillMtfChannel(int pass, int wavelength, const MtfCurves& curves) override;
     void showProgress(int done, int total) override;
+    double separation() const override;
+    int positionAngle() const override;
+    double magnitudeA() const override;
+    double magnitudeB() const override;
+    void showDoubleStarTool(QWidget* imageWindow) override;
+    DoubleStarTool* doubleStarTool() const { return doubleStars_; }
     // A computation that lets events run is under way: commands wait.
     bool busy() const { return busy_; }
 
@@ -137,6 +146,7 @@ private:
     void LRGBChange();
     void CheckBox1Click(bool on);
     void updateImagesOfCurrentScope();
+    void doubleStarCellClicked(int row, int column);
 
     SimState& state_;
     std::unique_ptr<SettingsStore> settings_;
@@ -150,6 +160,8 @@ private:
     QDockWidget* ScreenCalibrateTool_ = nullptr;
     QDockWidget* Logwindow_ = nullptr;
     QDockWidget* ProgressWindow_ = nullptr;
+    QDockWidget* DoubleStarTool_ = nullptr;
+    DoubleStarTool* doubleStars_ = nullptr;
     QPlainTextEdit* LogMemo_ = nullptr;
     QLabel* hintPanel_ = nullptr;
     QLabel* memoryPanel_ = nullptr;

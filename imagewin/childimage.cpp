@@ -163,6 +163,7 @@ void TMDIImage::buildControls()
 
     connect(UpdateButton_, &QToolButton::clicked, this, [this] { links_.frame.updateActiveImage(); });
     connect(LRGBControlbutton_, &QToolButton::clicked, this, [this] { links_.colour.showColourTool(); });
+    connect(DoubleStarTableButton_, &QToolButton::clicked, this, [this] { links_.doubles.showDoubleStarTool(this); });
     // The defocus of an intra/extra pair: the spin moves the slider without an echo,
     // releasing the slider recomputes.
     connect(ImageSpinControl_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
@@ -275,6 +276,10 @@ void TMDIImage::recompute(PicturePhase phase)
             in.defocus = ImageSpinControl_->value();
         if (t.spinRole == SpinRole::Fringes)
             in.fringes = NintI(ImageSpinControl_->value());
+        in.separation = links_.doubles.separation();
+        in.angle = links_.doubles.positionAngle();
+        in.magnitudeA = links_.doubles.magnitudeA();
+        in.magnitudeB = links_.doubles.magnitudeB();
         PictureHooks hooks;
         hooks.progress = [this](int done, int total) { links_.frame.showProgress(done, total); };
         hooks.letEventsRun = [] { QCoreApplication::processEvents(); };

@@ -10,6 +10,8 @@
 #include <QPoint>
 #include <QString>
 
+class QWidget;
+
 namespace qm {
 
 // The telescope list and the panel's image size choice.
@@ -79,12 +81,27 @@ protected:
     ~FrameServices() = default;
 };
 
+// The double-star tool: the companion's place and the pair's magnitudes.
+class DoubleStarInputs {
+public:
+    virtual double separation() const = 0;
+    virtual int positionAngle() const = 0;
+    virtual double magnitudeA() const = 0;
+    virtual double magnitudeB() const = 0;
+    // Shows the tool under the given image window.
+    virtual void showDoubleStarTool(QWidget* imageWindow) = 0;
+
+protected:
+    ~DoubleStarInputs() = default;
+};
+
 struct ImageWindowLinks {
     SimState& state;
     ScopeList& scopes;
     ColourTool& colour;
     PlotWindows& plots;
     FrameServices& frame;
+    DoubleStarInputs& doubles;
 };
 
 } // namespace qm

@@ -1,6 +1,7 @@
 // The chromatic controls and the chromatic star driven through the real main
 // window.
 #include "analysis/chromacontrol.h"
+#include "app/doublestartool.h"
 #include "support/mainwindowtest.h"
 
 #include <QAction>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolBar>
+#include <QTableWidget>
 #include <QToolButton>
 
 #include <qcustomplot.h>
@@ -113,6 +115,59 @@ TEST_F(MainWindowTest, ChromaButtonMakesAColourStarAndGivesTheFrameBack)
     window->Sim().SelectedWavelengths.fill(false);
     image->findChild<QToolButton*>("UpdateButton")->click();
     EXPECT_EQ(image->spareImage().pixel(128, 128), qRgb(0, 0, 0));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, DoubleStarWindowToolAndTable)
+{
+    qm::DoubleStarTool* tool = window->doubleStarTool();
+    ASSERT_TRUE(tool);
+    auto* dock = window->findChild<QDockWidget*>("DoubleStarTool");
+    EXPECT_FALSE(dock->isVisible());
+    ASSERT_TRUE(tool->loadFile(QStringLiteral(QM_SOURCE_DIR "/data/doubles.csv")));
+    EXPECT_EQ(dock->windowTitle(), "Double Stars : doubles.csv (24 records)");
+    EXPECT_EQ(tool->AdvStringGrid1->rowCount(), 24);
+    EXPECT_EQ(tool->AdvStringGrid1->item(0, 0)->text(), "1");
+    EXPECT_EQ(tool->AdvStringGrid1->item(0, 1)->text(), "Albireo (beta Cyg)");
+    EXPECT_EQ(tool->AdvStringGrid1->horizontalHeaderItem(4)->text(), "Sep (\")");
+
+    // A row picked while a plain star is active asks for a double-star window.
+    window->StarImageButtonClick();
+    tool->AdvStringGrid1->cellClicked(0, 0);
+    EXPECT_TRUE(window->findChild<QWidget*>("ActivateDoubleBox"));
+    EXPECT_EQ(tool->separationSpin->value(), 2.0);
+
+    auto* button = window->findChild<QToolButton*>("RxSpeedButton1");
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    qm::TMDIImage* pair = imageAt(1);
+    EXPECT_EQ(pair->Kind, qm::PictureKind::Double);
+    EXPECT_EQ(pair->size(), QSize(256 + 32, 256 + 23));
+    EXPECT_TRUE(pair->findChild<QToolButton*>("DoubleStarTableButton")->isEnabled());
+    EXPECT_TRUE(dock->isVisible());
+    // 2 arc-seconds at angle 0: the companion 20 pixels up the rows.
+    EXPECT_GT(qGray(pair->spareImage().pixel(128, 108)), 100);
+
+    // Picking Albireo (34.7", 54 degrees) moves the companion out of the picture's centre row.
+    const QImage before = pair->spareImage();
+    tool->AdvStringGrid1->cellClicked(0, 0);
+    EXPECT_EQ(tool->separationSpin->value(), 34.7);
+    EXPECT_EQ(tool->AngleSpin->value(), 54);
+    EXPECT_EQ(tool->MagnitudeA, 3.1);
+    EXPECT_EQ(tool->MagnitudeB, 5.1);
+    EXPECT_NE(pair->spareImage(), before);
+    EXPECT_LT(qGray(pair->spareImage().pixel(128, 108)), 60);
+    // Another column only starts editing.
+    tool->AdvStringGrid1->cellClicked(1, 4);
+    EXPECT_EQ(tool->separationSpin->value(), 34.7);
+
+    // Closing a picture while the kind is the double star hides the tool.
+    windows()[0]->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(dock->isVisible());
 }
 
 } // namespace
