@@ -276,13 +276,19 @@ void TMainForm::buildToolBar()
                                QStringLiteral("Calibrate the Monitor"));
     auto* waveMenu = new QMenu(wave);
     waveMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    waveMenu->addAction(QStringLiteral("&Wavefront"))->setObjectName(QStringLiteral("WaveMenuitem"));
-    waveMenu->addAction(QStringLiteral("3d Wavefront"))->setObjectName(QStringLiteral("N3dWavefront1"));
-    waveMenu->addAction(QStringLiteral("&Interferometric"))->setObjectName(QStringLiteral("Interferomenuitem"));
+    QAction* waveItem = waveMenu->addAction(QStringLiteral("&Wavefront"));
+    waveItem->setObjectName(QStringLiteral("WaveMenuitem"));
+    QAction* wave3d = waveMenu->addAction(QStringLiteral("3d Wavefront"));
+    wave3d->setObjectName(QStringLiteral("N3dWavefront1"));
+    wave3d->setEnabled(false);   // the 3-D window is not built yet
+    QAction* interItem = waveMenu->addAction(QStringLiteral("&Interferometric"));
+    interItem->setObjectName(QStringLiteral("Interferomenuitem"));
+    connect(waveItem, &QAction::triggered, this, [this] { imageCommand(PictureKind::Wave, false); });
+    connect(interItem, &QAction::triggered, this, [this] { imageCommand(PictureKind::Inter, false); });
     wave->setMenu(waveMenu);
     wave->setPopupMode(QToolButton::InstantPopup);
     // Commands whose windows are not built yet are shown, but disabled.
-    for (QToolButton* b : {planet, slice, wave, opd})
+    for (QToolButton* b : {planet, slice, opd})
         b->setEnabled(false);
     connect(dbl, &QToolButton::clicked, this, &TMainForm::RxSpeedButton1Click);
     connect(star, &QToolButton::clicked, this, &TMainForm::StarImageButtonClick);

@@ -200,7 +200,11 @@ void TMDIImage::setUpForKind()
     DoubleStarTableButton_->setEnabled(t.doubleStarTable);
     Zoom_->hide();   // shown with the zoom tools for the kinds whose row has it
     if (t.label == LabelUse::Fixed)
-        TelescopeLabel_->setText(QString::fromLatin1(t.labelText));
+        kindLabel_ = QString::fromLatin1(t.labelText);
+    if (t.darkLabel)
+        TelescopeLabel_->setStyleSheet(QStringLiteral(
+            "color: black; font-weight: bold; font-size: 8pt; background: rgba(255, 255, 255, 160); "
+            "padding: 1px 3px"));
 }
 
 QString TMDIImage::caption() const
@@ -297,6 +301,10 @@ void TMDIImage::recompute(PicturePhase phase)
         }
         lastStatus_ = r.status;
         lastNotes_ = std::move(r.notes);
+        if (t.label == LabelUse::Result)
+            kindLabel_ = QString::fromStdString(r.label);
+        else if (t.label == LabelUse::TelescopeName && phase == PicturePhase::Update)
+            kindLabel_ = QStringLiteral("Telescope ") + QString::number(links_.scopes.currentScope());
         if (r.star.present)
             recordStar(r.star);
         displayImage_ = std::move(r.display);
@@ -315,10 +323,9 @@ void TMDIImage::recompute(PicturePhase phase)
 
 void TMDIImage::showNotes()
 {
-    const KindTraits& t = traits();
     QStringList lines;
-    if (t.label == LabelUse::Fixed)
-        lines << QString::fromLatin1(t.labelText);
+    if (!kindLabel_.isEmpty())
+        lines << kindLabel_;
     for (const std::string& note : lastNotes_)
         lines << QString::fromStdString(note);
     TelescopeLabel_->setText(lines.join(QLatin1Char('\n')));

@@ -89,6 +89,7 @@ private:
     QImage spareImage_;
     Status lastStatus_;
     std::vector<std::string> lastNotes_;
+    QString kindLabel_;   // the kind's own part of the information line
 
     QLabel* DisplayImage_ = nullptr;
     QLabel* TelescopeLabel_ = nullptr;

@@ -13,15 +13,15 @@ constexpr SpinSettings kPlanetResolution{5.0, 20.0, 0.1, 1, 10.0, "Resolution co
 
 // One row per kind, in the order of PictureKind.
 constexpr std::array<KindTraits, 8> kTraits = {{
-    // kind               shape                      spin role                   spin               zoom   balance colour slider follows table  label                     text             computed
-    {PictureKind::Star,   PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
-    {PictureKind::Chroma, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              true},
-    {PictureKind::Double, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  true,  LabelUse::None,          "",              true},
-    {PictureKind::Intra,  PictureShape::DoubleWidth, SpinRole::Defocus,          kDefocus,          false, true,  true,  true,  true,  false, LabelUse::Fixed,         "Focus (waves)", true},
-    {PictureKind::Wave,   PictureShape::Square,      SpinRole::Hidden,           kEyepiece,         false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},
-    {PictureKind::Inter,  PictureShape::Square,      SpinRole::Fringes,          kFringes,          false, false, false, false, true,  false, LabelUse::TelescopeName, "",              false},
-    {PictureKind::Planet, PictureShape::FromFile,    SpinRole::PlanetResolution, kPlanetResolution, false, false, false, false, false, false, LabelUse::FileName,      "",              false},
-    {PictureKind::Quil,   PictureShape::FromFile,    SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::FileName,      "",              false},
+    // kind               shape                      spin role                   spin               zoom   balance colour slider follows table  label                     text             dark   computed
+    {PictureKind::Star,   PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              false, true},
+    {PictureKind::Chroma, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::None,          "",              false, true},
+    {PictureKind::Double, PictureShape::Square,      SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  true,  LabelUse::None,          "",              false, true},
+    {PictureKind::Intra,  PictureShape::DoubleWidth, SpinRole::Defocus,          kDefocus,          false, true,  true,  true,  true,  false, LabelUse::Fixed,         "Focus (waves)", false, true},
+    {PictureKind::Wave,   PictureShape::Square,      SpinRole::Hidden,           kEyepiece,         false, false, false, false, true,  false, LabelUse::Result,        "",              true,  true},
+    {PictureKind::Inter,  PictureShape::Square,      SpinRole::Fringes,          kFringes,          false, false, false, false, true,  false, LabelUse::TelescopeName, "",              true,  true},
+    {PictureKind::Planet, PictureShape::FromFile,    SpinRole::PlanetResolution, kPlanetResolution, false, false, false, false, false, false, LabelUse::FileName,      "",              false, false},
+    {PictureKind::Quil,   PictureShape::FromFile,    SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::FileName,      "",              false, false},
 }};
 
 constexpr std::array<std::string_view, 8> kKeywords = {"star", "chroma", "double", "intra",

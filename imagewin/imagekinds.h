@@ -50,7 +50,8 @@ enum class PictureShape {
 enum class LabelUse {
     None,            // hidden unless a computation has something to say
     Fixed,           // labelText
-    TelescopeName,   // "Telescope " and the number, in dark text
+    TelescopeName,   // "Telescope " and the number (on update)
+    Result,          // the information line of the computation
     FileName,        // the picture file's name
 };
 
@@ -67,6 +68,7 @@ struct KindTraits {
     bool doubleStarTable;         // the double-star table button is enabled
     LabelUse label;
     const char* labelText;
+    bool darkLabel;               // black text, over a light picture
     bool computed;                // the picture request computes this kind
 };
 

@@ -2,6 +2,7 @@
 
 #include "engine/fft.h"
 #include "engine/nint.h"
+#include "engine/psf.h"
 #include "engine/pupil.h"
 #include "spectra/spectra.h"
 
@@ -78,6 +79,100 @@ void computeDouble(SimState& s, const PictureInputs& in, PictureResult& r)
     takeStar(s, in, r);
 }
 
+// The wave map sample of a picture point at normalised pupil coordinates
+// (u, v): the picture is mirrored in both axes against the wavefront plane.
+// Indices are held inside the plane.
+double waveSample(const SimState& s, double u, double v)
+{
+    const int half = s.FftSize / 2, R = s.PupilRadius;
+    const int i = std::clamp(NintI(half - 1 - u * R), 0, kPlaneSide - 1);
+    const int j = std::clamp(NintI(half - 1 - v * R), 0, kPlaneSide - 1);
+    return s.WaveMap.at(i, j);
+}
+
+void paint(SimState& s, int x, int y, std::uint32_t rgb)
+{
+    if (x >= 0 && y >= 0 && x < kDibSide && y < kDibSide)
+        s.DisplayDib[std::size_t(y) * kDibSide + x] = 0xff000000u | rgb;
+}
+
+std::uint32_t packed(Rgb8 c)
+{
+    return std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b;
+}
+
+// The scale's figures in a small bold pixel font of our own, so the picture
+// is the same on every machine and needs no font system.
+struct Glyph {
+    char c;
+    const char* rows[7];
+};
+constexpr Glyph kGlyphs[] = {
+    {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
+    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
+    {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
+    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
+    {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
+    {'6', {"..##.", ".#...", "#....", "####.", "#...#", "#...#", ".###."}},
+    {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
+    {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
+    {'9', {".###.", "#...#", "#...#", ".####", "....#", "...#.", ".##.."}},
+    {'.', {".....", ".....", ".....", ".....", ".....", ".##..", ".##.."}},
+    {'-', {".....", ".....", ".....", "#####", ".....", ".....", "....."}},
+};
+
+// Writes text with its top-left at (x, y) in black, each stroke two pixels wide.
+void drawFigures(SimState& s, int x, int y, const std::string& text)
+{
+    for (char ch : text) {
+        const Glyph* g = nullptr;
+        for (const Glyph& candidate : kGlyphs)
+            if (candidate.c == ch)
+                g = &candidate;
+        if (!g)
+            continue;
+        for (int row = 0; row < 7; ++row)
+            for (int col = 0; col < 5; ++col)
+                if (g->rows[row][col] == '#') {
+                    paint(s, x + col, y + row, 0x000000);
+                    paint(s, x + col + 1, y + row, 0x000000);
+                }
+        x += ch == '.' ? 4 : 7;
+    }
+}
+
+// A flat wavefront still needs a range to divide by.
+void guardRange(SimState& s)
+{
+    if (s.WavePeak == s.WaveValley)
+        s.WavePeak += 1e-5;
+}
+
+// A map shows its pupil radius itself; only an empty pupil needs a word.
+std::vector<std::string> mapNotes(const SimState& s)
+{
+    return s.PupilSampleCount == 0 ? PupilNotes(s) : std::vector<std::string>{};
+}
+
+void computeWave(SimState& s, const PictureInputs& in, PictureResult& r)
+{
+    r.status = SynthesizePupil(s, 555);
+    r.spare = RenderWavefrontMap(s, in.size, r.label);
+    r.display = r.spare;
+    r.notes = mapNotes(s);
+}
+
+void computeInter(SimState& s, const PictureInputs& in, PictureResult& r)
+{
+    // An update shows the current wavefront; the window's creation makes it.
+    if (in.phase == PicturePhase::Creation)
+        r.status = SynthesizePupil(s, 555);
+    r.spare = RenderInterferogram(s, in.size, in.fringes);
+    r.display = r.spare;
+    r.notes = mapNotes(s);
+}
+
 void computeIntra(SimState& s, const PictureInputs& in, PictureResult& r)
 {
     PairResult pair = IntraExtraPair(s, in.size, in.defocus);
@@ -119,6 +214,67 @@ std::vector<std::string> PupilNotes(const SimState& s)
                 " at this aperture and FFT size";
     notes.push_back(note);
     return notes;
+}
+
+QImage RenderWavefrontMap(SimState& s, int size, std::string& label)
+{
+    guardRange(s);
+    const double half = s.Params[prmAperture].Value * 0.5;
+    const double sx = half > 0.0 ? s.panel.XShift / half : 0.0;
+    const double sy = half > 0.0 ? s.panel.YShift / half : 0.0;
+    const double obstruction = s.Params[prmObstruction].Value * 0.01;
+    const double range = s.WavePeak - s.WaveValley;
+    const int c = size / 2;
+    for (int x = 0; x < size; ++x)
+        for (int y = 0; y < size; ++y) {
+            const double u = double(x - c) / (c - 10), v = double(y - c) / (c - 10);
+            paint(s, x, y, 0xffffff);
+            const double rho = std::sqrt(u * u + v * v);
+            const double rhoS = std::sqrt((u - sx) * (u - sx) + (v - sy) * (v - sy));
+            if (rho < 1.0 && !(obstruction > rhoS)) {
+                const double W = waveSample(s, u, v);
+                const long nm = Nint((W - s.WaveValley) / range * 255.0) + 400;
+                // The map stands 10 pixels left and 5 down, leaving room for the scale.
+                paint(s, x - 10, y + 5, packed(WavelengthToRGB(double(nm))));
+            }
+        }
+    paint(s, c - 10, c + 5, 0x000000);
+    for (int i = 0; i < size; ++i) {
+        const std::uint32_t bar = packed(WavelengthToRGB(double(size - i) / size * 250.0 + 400.0));
+        for (int x = size - 3; x < size; ++x)
+            paint(s, x, i, bar);
+    }
+    for (int k = 1; k <= 9; ++k) {
+        const double value = range * k * 0.1 + s.WaveValley;
+        const int row = size - NintI(k * size * 0.1);
+        drawFigures(s, value >= 0.0 ? size - 35 : size - 40, row - 5,
+                    FormatDouble(Nint(value * 100.0) * 0.01));
+        paint(s, size - 5, row, 0x000000);
+        paint(s, size - 4, row, 0x000000);
+    }
+    label = "Radius:" + std::to_string(s.PupilRadius) + "pixels (PV:" +
+            FormatDouble(Nint(range * 1000.0) * 0.001) + " - RMS : " +
+            FormatDouble(Nint(s.WaveRms * 1000.0) * 0.001) + ")";
+    return dibCorner(s, size);
+}
+
+QImage RenderInterferogram(SimState& s, int size, int fringes)
+{
+    guardRange(s);
+    constexpr double kPi = 3.14159265358979323846;
+    const int c = size / 2;
+    for (int x = 0; x < size; ++x)
+        for (int y = 0; y < size; ++y) {
+            const double u = double(x - c) / c, v = double(y - c) / c;
+            const double t = double(x - c) / size * fringes;
+            paint(s, x, y, 0xffffff);
+            if (u * u + v * v <= 1.0) {
+                const double W = waveSample(s, u, v);
+                const std::uint32_t g = std::uint32_t(NintI((std::cos(kPi * t + W) + 1.0) * 127.0));
+                paint(s, x, y, g << 16 | g << 8 | g);
+            }
+        }
+    return dibCorner(s, size);
 }
 
 QImage ComposeDoubleStar(SimState& s, int size, double separation, int angle, double magnitudeA,
@@ -252,6 +408,12 @@ PictureResult ComputePicture(SimState& s, const PictureInputs& in, const Picture
         break;
     case PictureKind::Double:
         computeDouble(s, in, r);
+        break;
+    case PictureKind::Wave:
+        computeWave(s, in, r);
+        break;
+    case PictureKind::Inter:
+        computeInter(s, in, r);
         break;
     case PictureKind::Intra:
         computeIntra(s, in, r);

@@ -66,6 +66,8 @@ struct PictureResult {
     // Things the user should know about the picture (an empty or coarse pupil),
     // one sentence each, for the window's information line and the log.
     std::vector<std::string> notes;
+    // The kind's own information line (the wavefront map's radius, PV and RMS).
+    std::string label;
 };
 
 PictureResult ComputePicture(SimState& s, const PictureInputs& in, const PictureHooks& hooks = {});
@@ -85,6 +87,15 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
 // or negative brightness.
 QImage ComposeDoubleStar(SimState& s, int size, double separation, int angle, double magnitudeA,
                          double magnitudeB);
+
+// The wavefront of the last synthesis in false colour (valley violet, peak red)
+// with its colour bar, scale and centre mark; label gets "Radius:...pixels
+// (PV:... - RMS : ...)". Paints DisplayDib and returns its corner square.
+QImage RenderWavefrontMap(SimState& s, int size, std::string& label);
+
+// The interferogram of the last synthesis' wavefront against a reference tilted
+// by fringes bars across the picture. Paints DisplayDib and returns its corner square.
+QImage RenderInterferogram(SimState& s, int size, int fringes);
 
 // What the last synthesis' pupil tells the user: no open sample at all, or a
 // pupil radius below kFinePupilRadius samples, with the resolution that would

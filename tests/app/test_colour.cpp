@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QLabel>
 #include <QDoubleSpinBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -168,6 +169,48 @@ TEST_F(MainWindowTest, DoubleStarWindowToolAndTable)
     windows()[0]->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(dock->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, WavefrontAndInterferogramWindows)
+{
+    window->findChild<QAction*>("WaveMenuitem")->trigger();
+    ASSERT_EQ(windows().size(), 1);
+    qm::TMDIImage* wave = imageAt(0);
+    EXPECT_EQ(wave->Kind, qm::PictureKind::Wave);
+    EXPECT_EQ(wave->size(), QSize(256 + 32, 256 + 23));
+    EXPECT_EQ(windows()[0]->windowTitle(), "Scope 1 (1224x )");
+    auto* label = wave->findChild<QLabel*>("TelescopeLabel");
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(label->text().startsWith("Radius:22pixels (PV:0 - RMS : 0)")) << label->text().toStdString();
+    EXPECT_FALSE(wave->findChild<QDoubleSpinBox*>("ImageSpinControl")->isVisible());
+    EXPECT_FALSE(wave->findChild<QToolButton*>("LRGBControlbutton")->isEnabled());
+    // A perfect optic: the map is the 400 nm colour.
+    const QColor violet = wave->spareImage().pixel(118, 173);
+    EXPECT_EQ(violet.red(), 184);
+    EXPECT_EQ(violet.blue(), 255);
+
+    window->findChild<QAction*>("Interferomenuitem")->trigger();
+    ASSERT_EQ(windows().size(), 2);
+    qm::TMDIImage* inter = imageAt(1);
+    EXPECT_EQ(inter->Kind, qm::PictureKind::Inter);
+    auto* fringes = inter->findChild<QDoubleSpinBox*>("ImageSpinControl");
+    EXPECT_TRUE(fringes->isVisible());
+    EXPECT_EQ(fringes->value(), 10);
+    EXPECT_EQ(fringes->minimum(), 1);
+    EXPECT_EQ(fringes->maximum(), 50);
+    EXPECT_EQ(fringes->decimals(), 0);
+    EXPECT_EQ(fringes->toolTip(), "Number of interferometric-bars");
+    fringes->setValue(4);
+    inter->findChild<QToolButton*>("UpdateButton")->click();
+    EXPECT_EQ(inter->findChild<QLabel*>("TelescopeLabel")->text(), "Telescope 1");
+    // Four fringes: dark at a quarter and three quarters of the width.
+    EXPECT_LT(qGray(inter->spareImage().pixel(64, 128)), 10);
+    EXPECT_GT(qGray(inter->spareImage().pixel(128, 128)), 245);
+    EXPECT_TRUE(window->findChild<QToolButton*>("WaveFrontButton")->isEnabled());
 }
 
 } // namespace
