@@ -52,6 +52,8 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     s.Params = req.params;
     s.panel = req.panel;
     s.FftSize = static_cast<std::uint16_t>(req.fftSize);
+    s.SelectedWavelengths = req.wavelengths;
+    s.TurbulenceSeed = req.seed;
     BuildBitRevTable(s);
     BuildGammaTable(s);
 
@@ -59,6 +61,11 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     in.kind = req.kind;
     in.size = req.size;
     in.defocus = req.defocus;
+    in.separation = req.separation;
+    in.angle = req.angle;
+    in.magnitudeA = req.magnitudeA;
+    in.magnitudeB = req.magnitudeB;
+    in.fringes = req.fringes;
     in.wantMtf = !req.mtfCsv.empty();
     // Figures taken before the MTF transform overwrites the spectrum planes.
     PictureResult result = ComputePicture(s, in);
@@ -104,13 +111,22 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
             << "pupil_samples=" << s.PupilSampleCount << "\n"
             << "max_aperture=" << s.MaxAperture << "\n"
             << "wave_pv=" << fmt(s.WavePeak - s.WaveValley) << "\n"
-            << "wave_rms=" << fmt(s.WaveRms) << "\n"
-            << "psf_peak=" << fmt(s.LastPsfMax) << "\n"
-            << "psf_total=" << fmt(s.PsfTotal) << "\n"
-            << "strehl=" << fmt(profile.strehl) << "\n"
-            << "magnification=" << fmt(s.ViewMagnification) << "\n";
+            << "wave_rms=" << fmt(s.WaveRms) << "\n";
+        if (result.star.present)
+            out << "psf_peak=" << fmt(s.LastPsfMax) << "\n"
+                << "psf_total=" << fmt(s.PsfTotal) << "\n"
+                << "strehl=" << fmt(profile.strehl) << "\n";
+        out << "magnification=" << fmt(s.ViewMagnification) << "\n";
         if (!req.mtfCsv.empty())
             out << "undersampled=" << (mtf.undersampled ? 1 : 0) << "\n";
+        if (req.kind == PictureKind::Chroma) {
+            int n = 0;
+            for (bool b : req.wavelengths)
+                n += b;
+            out << "wavelengths=" << n << "\n";
+        }
+        if (!result.label.empty())
+            out << "label=" << result.label << "\n";
     }
     return 0;
 }

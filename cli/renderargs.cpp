@@ -5,6 +5,7 @@
 #include "engine/psf.h"
 #include "engine/pupil.h"
 #include "engine/safefile.h"
+#include "spectra/spectra.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,6 +57,14 @@ const std::vector<NumberOption>& numberOptions()
         {"--x-shift", "MM", -40, 40, 1, [](RenderRequest& r, double v) { r.panel.XShift = v; }, "misalignment along x in mm (0)"},
         {"--y-shift", "MM", -40, 40, 1, [](RenderRequest& r, double v) { r.panel.YShift = v; }, "misalignment along y in mm (0)"},
         {"--defocus", "W", 0, 10, 1, [](RenderRequest& r, double v) { r.defocus = v; }, "intra only: defocus of the pair in waves (2.0)"},
+        {"--lateral", "L", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmChromaLateral, v); }, "lateral colour in waves (0)"},
+        {"--longitudinal", "S", -kUnlimited, kUnlimited, 2, [](RenderRequest& r, double v) { setParam(r, prmChromaShift, v); }, "longitudinal colour in waves (0)"},
+        {"--separation", "ARCSEC", 0, 50, 1, [](RenderRequest& r, double v) { r.separation = v; }, "double only: separation of the companion (2.0)"},
+        {"--angle", "DEG", 0, 360, 0, [](RenderRequest& r, double v) { r.angle = int(v); }, "double only: position angle of the companion (0)"},
+        {"--mag-a", "M", -30, 30, 2, [](RenderRequest& r, double v) { r.magnitudeA = v; }, "double only: magnitude of the primary (0)"},
+        {"--mag-b", "M", -30, 30, 2, [](RenderRequest& r, double v) { r.magnitudeB = v; }, "double only: magnitude of the companion (0)"},
+        {"--fringes", "F", 1, 50, 0, [](RenderRequest& r, double v) { r.fringes = int(v); }, "inter only: interference bars (10)"},
+        {"--seed", "N", 0, 4294967295.0, 0, [](RenderRequest& r, double v) { r.seed = std::uint32_t(v); }, "turbulence screen seed, 0 from the clock (0)"},
         {"--gamma", "G", 0.1, 0.95, 2, [](RenderRequest& r, double v) { r.panel.GammaSpin = v; }, "display gamma (0.45)"},
         {"--gamma-slope", "K", 0, 10, 2, [](RenderRequest& r, double v) { r.panel.GammaSlopeSpin = v; }, "slope of the gamma curve's linear toe (4.5)"},
         {"--circle", "PX", 50, 370, 0, [](RenderRequest& r, double v) { r.panel.RxSlider1 = v; }, "screen pixels of a 5 cm circle (147)"},
@@ -70,6 +79,8 @@ std::string rangeText(const NumberOption& o)
         return "-1e9 .. 1e9";
     return FormatDouble(o.lo) + " .. " + FormatDouble(o.hi);
 }
+
+constexpr const char* kKinds = "star, intra, chroma, double, wave, inter";
 
 // An option name: "--" and more, or "-" and one letter. "-1" and "-inf" are values.
 bool isOptionName(const std::string& a)
@@ -164,7 +175,11 @@ std::string RenderUsage()
          "Renders what the eyepiece shows for a star test.\n\n"
          "KIND\n"
          "  star     the star image at 555 nm\n"
-         "  intra    the intra-focal (left) and extra-focal (right) pair\n\n"
+         "  intra    the intra-focal (left) and extra-focal (right) pair\n"
+         "  chroma   the star summed over wavelengths in their spectral colours\n"
+         "  double   the star with a companion\n"
+         "  wave     the wavefront in false colour\n"
+         "  inter    the interferogram\n\n"
          "Output\n"
          "  -o FILE             picture to write, .png or .bmp\n"
          "  --stats             print key=value figures of the computation\n"
@@ -172,6 +187,9 @@ std::string RenderUsage()
          "  --mtf FILE.csv      MTF along both grid axes\n\n"
          "Telescope (default in brackets)\n"
          "  --fft N             transform size 512, 256 or 128 (512)\n"
+         "  --wavelengths LIST  chroma only: whole nm 400 .. 700, comma-separated (486,546,656)\n"
+         "  --from NM --to NM --step NM\n"
+         "                      chroma only: every multiple of STEP above 400 nm after FROM up to TO\n"
          "  --size S            picture side 512, 256 or 128 (256)\n";
     for (const auto& o : numberOptions()) {
         std::string left = std::string("  ") + o.name + " " + o.meta;
@@ -187,6 +205,9 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
     ParseOutcome outcome;
     RenderRequest& req = outcome.request;
     bool kindSeen = false;
+    bool listGiven = false;
+    int grid[3] = {400, 700, 25};   // from, to, step: the chromatic window's defaults
+    bool gridGiven = false;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -212,6 +233,41 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             if (!v || v->empty())
                 return failure(a + ": missing file name");
             (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : req.mtfCsv) = *v;
+            continue;
+        }
+        if (a == "--wavelengths") {
+            const std::string* v = needValue();
+            const std::string allowed = "allowed: whole nm from 400 to 700, separated by commas";
+            if (!v)
+                return failure(a + ": missing value; " + allowed);
+            req.wavelengths.fill(false);
+            std::size_t start = 0;
+            while (start <= v->size()) {
+                const std::size_t comma = v->find(',', start);
+                const std::string item = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                const auto nm = ParseNumber(item);
+                if (!nm || *nm != std::floor(*nm) || *nm < 400 || *nm > 700)
+                    return failure(a + ": \"" + PrintableValue(item) + "\" is not allowed; " + allowed);
+                req.wavelengths[std::size_t(*nm - 400)] = true;
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+            listGiven = true;
+            continue;
+        }
+        if (a == "--from" || a == "--to" || a == "--step") {
+            const std::string* v = needValue();
+            const bool step = a == "--step";
+            const std::string allowed = step ? "allowed: whole nm from 0 to 300" : "allowed: whole nm from 400 to 700";
+            if (!v)
+                return failure(a + ": missing value; " + allowed);
+            const auto nm = ParseNumber(*v);
+            const double lo = step ? 0 : 400, hi = step ? 300 : 700;
+            if (!nm || *nm != std::floor(*nm) || *nm < lo || *nm > hi)
+                return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; " + allowed);
+            grid[a == "--from" ? 0 : a == "--to" ? 1 : 2] = int(*nm);
+            gridGiven = true;
             continue;
         }
         if (a == "--fft" || a == "--size") {
@@ -252,14 +308,22 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
         if (kindSeen)
             return failure("unexpected argument \"" + shown + "\" (see --help)");
         const auto kind = KindFromKeyword(a);
-        if (!kind || (*kind != PictureKind::Star && *kind != PictureKind::Intra))
-            return failure("KIND: \"" + shown + "\" is not a kind; allowed: star, intra");
+        if (!kind || *kind == PictureKind::Planet || *kind == PictureKind::Quil)
+            return failure("KIND: \"" + shown + "\" is not a kind; allowed: " + kKinds);
         req.kind = *kind;
         kindSeen = true;
     }
 
     if (!kindSeen)
-        return failure("KIND: missing; allowed: star, intra (see --help)");
+        return failure(std::string("KIND: missing; allowed: ") + kKinds + " (see --help)");
+    if ((req.kind == PictureKind::Wave || req.kind == PictureKind::Inter) &&
+        (!req.profileCsv.empty() || !req.mtfCsv.empty()))
+        return failure(std::string(req.profileCsv.empty() ? "--mtf" : "--profile") +
+                       ": a wavefront picture has no star to evaluate; allowed with star, intra, chroma, double");
+    if (listGiven && gridGiven)
+        return failure("--wavelengths: give either a list or --from, --to and --step, not both");
+    if (gridGiven)
+        req.wavelengths = *WavelengthGrid(grid[0], grid[1], grid[2]);
     if (req.output.empty())
         return failure("-o: missing output file; allowed: a name ending in .png or .bmp");
     if (!endsWith(req.output, ".png") && !endsWith(req.output, ".bmp"))

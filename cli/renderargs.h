@@ -5,13 +5,15 @@
 #include "engine/simstate.h"
 #include "imagewin/imagekinds.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace qm {
 
 struct RenderRequest {
-    PictureKind kind = PictureKind::Star;   // star or intra
+    PictureKind kind = PictureKind::Star;   // star, intra, chroma, double, wave or inter
     std::string output;                 // .png or .bmp, the bytes as given
     bool stats = false;
     std::string profileCsv;
@@ -21,6 +23,16 @@ struct RenderRequest {
     int fftSize = 512;
     int size = 256;
     double defocus = 2.0;
+    // chroma: the wavelengths summed (486, 546 and 656 nm unless given)
+    std::array<bool, 301> wavelengths = DefaultSelectedWavelengths();
+    // double: the companion
+    double separation = 2.0;
+    int angle = 0;
+    double magnitudeA = 0.0, magnitudeB = 0.0;
+    // inter: the fringes
+    int fringes = 10;
+    // a fixed seed for the turbulence screen; 0 draws it from the clock
+    std::uint32_t seed = 0;
 };
 
 struct ParseOutcome {

@@ -47,6 +47,15 @@ using ParamTable = std::array<Param, kParamCount>;
 // The parameter table of a new telescope: the panel's start values.
 ParamTable DefaultParams();
 
+// The wavelengths of a chromatic image at start: 486, 546 and 656 nm, one flag
+// per whole nanometre from 400 to 700.
+inline std::array<bool, 301> DefaultSelectedWavelengths()
+{
+    std::array<bool, 301> f{};
+    f[486 - 400] = f[546 - 400] = f[656 - 400] = true;
+    return f;
+}
+
 // What the engine reads from the main window's controls. The user interface keeps
 // it current; the command-line renderer and the tests fill it directly.
 struct PanelInputs {
@@ -162,11 +171,7 @@ public:
     // --- chromatic images -----------------------------------------------------------------
     // One flag per whole nanometre from 400 to 700: the wavelengths a chromatic
     // image sums. The program starts with 486, 546 and 656 nm.
-    std::array<bool, 301> SelectedWavelengths = [] {
-        std::array<bool, 301> f{};
-        f[486 - 400] = f[546 - 400] = f[656 - 400] = true;
-        return f;
-    }();
+    std::array<bool, 301> SelectedWavelengths = DefaultSelectedWavelengths();
     // The last lateral and longitudinal colour entered in the chromatic controls.
     double ChromaLateralValue = 0.0;
     double ChromaShiftValue = 0.0;

@@ -202,7 +202,7 @@ std::vector<std::string> PupilNotes(const SimState& s)
     const double aperture = s.Params[prmAperture].Value;
     int best = 0;
     for (int r = kHighestResolution; r >= kLowestResolution; --r)
-        if (PupilRadiusFor(aperture, r * 0.01, s.FftSize, 555) >= kFinePupilRadius) {
+        if (PupilRadiusFor(aperture, r * 0.01, s.FftSize, s.Wavelength) >= kFinePupilRadius) {
             best = r;
             break;
         }

@@ -303,4 +303,80 @@ TEST(RenderValues, HostileAndHugeValuesGetOneClearLine)
     EXPECT_EQ(render({"star", "--coma", "-1e9", "-o", dir.file("x.png")}).status, 0);
 }
 
+TEST(RenderKinds, ColourDoubleWaveAndInterThroughTheSameRequest)
+{
+    TempDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        std::string statLine;
+    } cases[] = {
+        {{"chroma", "--wavelengths", "450,555,650", "--lateral", "1.5"}, "wavelengths=3"},
+        {{"chroma", "--from", "400", "--to", "700", "--step", "25"}, "wavelengths=12"},
+        {{"chroma"}, "wavelengths=3"},
+        {{"double", "--separation", "3", "--angle", "45", "--mag-a", "2", "--mag-b", "3.5"}, "strehl="},
+        {{"wave", "--obstruction", "0"}, "label=Radius:22pixels (PV:0 - RMS : 0)"},
+        {{"inter", "--fringes", "4"}, "label="},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        const std::string out = dir.file(c.args[0] + ".png");
+        args.insert(args.end(), {"-o", out, "--stats"});
+        const Outcome r = render(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(QImage(QString::fromStdString(out)).size(), QSize(256, 256)) << c.args[0];
+        if (c.statLine.back() == '=')
+            EXPECT_EQ(r.out.find(c.statLine) != std::string::npos, c.args[0] != "inter") << r.out;
+        else
+            EXPECT_NE(r.out.find(c.statLine + "\n"), std::string::npos) << r.out;
+    }
+    // Wavefront pictures carry no star figures.
+    const Outcome wave = render({"wave", "-o", dir.file("w.png"), "--stats"});
+    EXPECT_EQ(wave.out.find("strehl="), std::string::npos);
+}
+
+TEST(RenderKinds, ASeedMakesSeeingReproducible)
+{
+    TempDir dir;
+    auto run = [&](const std::string& name, const std::string& seed) {
+        const std::string out = dir.file(name);
+        EXPECT_EQ(render({"star", "--turbulence", "0.8", "--seed", seed, "-o", out}).status, 0);
+        return QImage(QString::fromStdString(out));
+    };
+    const QImage a = run("a.png", "7"), b = run("b.png", "7"), c = run("c.png", "8");
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+}
+
+TEST(RenderKinds, BadColourDoubleAndFringeValuesExitWithTwo)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    } cases[] = {
+        {{"chroma", "--wavelengths", "399"}, "--wavelengths: \"399\" is not allowed; allowed: whole nm from 400 to 700"},
+        {{"chroma", "--wavelengths", "500,,600"}, "--wavelengths: \"\" is not allowed"},
+        {{"chroma", "--wavelengths", "500.5"}, "--wavelengths: \"500.5\""},
+        {{"chroma", "--wavelengths", "500", "--step", "10"}, "not both"},
+        {{"chroma", "--from", "390"}, "--from: \"390\" is not allowed; allowed: whole nm from 400 to 700"},
+        {{"chroma", "--step", "301"}, "--step: \"301\" is not allowed; allowed: whole nm from 0 to 300"},
+        {{"double", "--separation", "51"}, "--separation: 51 is out of range; allowed: 0 .. 50"},
+        {{"double", "--angle", "361"}, "--angle: 361 is out of range; allowed: 0 .. 360"},
+        {{"double", "--mag-b", "31"}, "--mag-b"},
+        {{"inter", "--fringes", "0"}, "--fringes: 0 is out of range; allowed: 1 .. 50"},
+        {{"star", "--seed", "-1"}, "--seed"},
+        {{"wave", "--profile", "p.csv"}, "--profile: a wavefront picture has no star to evaluate"},
+        {{"quil"}, "KIND: \"quil\" is not a kind; allowed: star, intra, chroma, double, wave, inter"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", dir.file("x.png")});
+        const Outcome r = render(args);
+        EXPECT_EQ(r.status, 2) << c.mentions;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    }
+}
+
 } // namespace

@@ -29,7 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const qm::RenderRequest& r = o.request;
-    if (r.kind != qm::PictureKind::Star && r.kind != qm::PictureKind::Intra)
+    if (r.kind == qm::PictureKind::Planet || r.kind == qm::PictureKind::Quil)
+        std::abort();
+    if (!(r.separation >= 0 && r.separation <= 50) || r.angle < 0 || r.angle > 360 ||
+        r.fringes < 1 || r.fringes > 50 || !(std::fabs(r.magnitudeA) <= 30) || !(std::fabs(r.magnitudeB) <= 30))
         std::abort();
     if (r.output.empty() || (r.fftSize != 512 && r.fftSize != 256 && r.fftSize != 128) ||
         (r.size != 512 && r.size != 256 && r.size != 128))
