@@ -7,6 +7,7 @@
 #include "engine/pupil.h"
 #include "engine/turbulence.h"
 #include "imagewin/pictures.h"
+#include "imagewin/picturerequest.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -93,6 +94,25 @@ void BM_StarImage(benchmark::State& state, bool maxAperture)
 }
 BENCHMARK_CAPTURE(BM_StarImage, default, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_StarImage, max_aperture, true)->Unit(benchmark::kMicrosecond);
+
+// The chromatic star over every nanometre from 400 to 700 (the argument is the
+// number of wavelengths): 301 stars plus the accumulation and the painting.
+void BM_ChromaImage(benchmark::State& state)
+{
+    auto s = starState(false);
+    qm::BuildGammaTable(*s);
+    s->SelectedWavelengths.fill(false);
+    for (int k = 0; k < state.range(0) && k <= 300; ++k)
+        s->SelectedWavelengths[std::size_t(k)] = true;
+    qm::PictureInputs in;
+    in.kind = qm::PictureKind::Chroma;
+    in.size = 256;
+    for (auto _ : state) {
+        const qm::PictureResult r = qm::ComputeChromaImage(*s, in);
+        benchmark::DoNotOptimize(r.spare.constBits());
+    }
+}
+BENCHMARK(BM_ChromaImage)->Arg(301)->Unit(benchmark::kMillisecond);
 
 // The phases of one default star, for seeing where the time goes: the pupil, the
 // pruned transform with the intensity formed in its second pass, and the whole
