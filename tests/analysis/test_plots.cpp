@@ -105,4 +105,22 @@ TEST(PsfWindow, FillSetsLegendAxisAndPoints)
     EXPECT_EQ(qm::TwoDecimals(0.255), "0.26");
 }
 
+TEST(MtfWindow, ChannelsOfAChromaticPictureFromMeasuredWavefronts)
+{
+    ensureApp();
+    qm::TMTFForm form;
+    EXPECT_FALSE(form.channelLine(0)->visible());
+    EXPECT_FALSE(form.channelLine(1)->visible());
+    form.fillChannel(0, 450, curves(64, 0.01f));
+    form.fillChannel(1, 550, curves(64, 0.01f));
+    form.fillChannel(2, 650, curves(64, 0.01f));
+    EXPECT_FALSE(form.xLine()->visible());
+    EXPECT_EQ(form.channelLine(0)->name(), "450nm");
+    EXPECT_EQ(form.channelLine(1)->name(), "550nm");
+    EXPECT_EQ(form.yLine()->name(), "650nm");
+    EXPECT_TRUE(form.channelLine(0)->visible());
+    EXPECT_EQ(form.channelLine(1)->dataCount(), 64);
+    EXPECT_EQ(form.channelLine(3), nullptr);
+}
+
 } // namespace

@@ -149,6 +149,9 @@ TEST_F(MainWindowTest, DoubleStarWindowToolAndTable)
     EXPECT_EQ(pair->size(), QSize(256 + 32, 256 + 23));
     EXPECT_TRUE(pair->findChild<QToolButton*>("DoubleStarTableButton")->isEnabled());
     EXPECT_TRUE(dock->isVisible());
+    // The tool stands 50 pixels under the picture's window.
+    QMdiSubWindow* pairWindow = windows()[1];
+    EXPECT_EQ(dock->pos(), pairWindow->mapToGlobal(QPoint(0, pairWindow->height() + 50)));
     // 2 arc-seconds at angle 0: the companion 20 pixels up the rows.
     EXPECT_GT(qGray(pair->spareImage().pixel(128, 108)), 100);
 

@@ -6,6 +6,7 @@
 #include "engine/pupil.h"
 #include "imagewin/picturerequest.h"
 #include "spectra/spectra.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +167,35 @@ TEST(WavelengthGrid, AnchoredAt400WithFromLeftOut)
     EXPECT_FALSE(qm::WavelengthGrid(390, 700, 25));
     EXPECT_FALSE(qm::WavelengthGrid(400, 710, 25));
     EXPECT_EQ(count(qm::WavelengthGrid(400, 700, 1)), 300);
+}
+
+TEST(ChromaImage, MeasuredWavefrontsGiveThreePassesAtTheirFilesWavelengths)
+{
+    qmtest::TempDir dir;
+    dir.write("b.opd", "450,blue\n0,0,0\n20,0,0.1\n");
+    dir.write("g.opd", "550,green\n0,0,0\n20,0,0.1\n");
+    dir.write("r.opd", "650,red\n0,0,0\n20,0,0.1\n");
+    auto s = state();
+    s->panel.UseOPDcheckbox = true;
+    s->panel.OpdDirectory = dir.path().string();
+    s->BlueOpdFile = "b.opd";
+    s->GreenOpdFile = "g.opd";
+    s->RedOpdFile = "r.opd";
+    std::vector<std::pair<int, int>> passes;
+    qm::PictureHooks hooks;
+    hooks.starDone = [&](const qm::StarFigures& f, int pass) {
+        passes.emplace_back(pass, f.wavelength);
+        EXPECT_TRUE(f.mtfComputed);
+    };
+    qm::PictureInputs in = chroma();
+    in.wantMtf = true;
+    const qm::PictureResult r = qm::ComputeChromaImage(*s, in, hooks);
+    ASSERT_TRUE(r.status) << r.status.message;
+    EXPECT_EQ(passes, (std::vector<std::pair<int, int>>{{0, 450}, {1, 550}, {2, 650}}));
+    EXPECT_EQ(s->OpdChannel, 0);
+    const QRgb centre = r.spare.pixel(128, 128);
+    EXPECT_GT(qRed(centre), 100);
+    EXPECT_GT(qBlue(centre), 100);
 }
 
 } // namespace
