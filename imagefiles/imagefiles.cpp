@@ -1,0 +1,199 @@
+#include "imagefiles/imagefiles.h"
+
+#include "engine/nint.h"
+#include "engine/safefile.h"
+#include "imagefiles/tiff.h"
+
+#include <QFile>
+
+#include <cstring>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace qm {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double sinc(double t)
+{
+    if (t == 0.0)
+        return 1.0;
+    t *= kPi;
+    return std::sin(t) / t;
+}
+
+// Largest TIFF file read: far beyond any planet picture.
+constexpr std::uintmax_t kMaxTiffBytes = 512u << 20;
+
+} // namespace
+
+Status WriteTiff(const std::string& path, const QImage& picture)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    const int w = rgb.width(), h = rgb.height();
+    std::string pixels;
+    pixels.reserve(std::size_t(3) * w * h);
+    for (int y = 0; y < h; ++y)
+        pixels.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), std::size_t(3) * w);
+    const std::string failure =
+        WriteFilesAtomically({{path, WriteTiffBytes(w, h, reinterpret_cast<const std::uint8_t*>(pixels.data()))}});
+    return failure.empty() ? Status::success() : Status::failure(failure);
+}
+
+Status ReadTiff(const std::string& path, QImage& picture)
+{
+    std::error_code ec;
+    const std::string name = std::filesystem::path(path).string();
+    if (!std::filesystem::is_regular_file(path, ec))
+        return Status::failure("<" + name + "> is not a valid TIFF file");
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxTiffBytes)
+        return Status::failure("Out Of Memory ");
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::size_t(size), '\0');
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    bytes.resize(std::size_t(in.gcount()));
+    TiffPicture decoded;
+    const Status st = ReadTiffBytes(name, bytes, decoded);
+    if (!st)
+        return st;
+    QImage image(decoded.width, decoded.height, QImage::Format_RGB32);
+    if (image.isNull())
+        return Status::failure("Out Of Memory ");
+    for (int y = 0; y < decoded.height; ++y)
+        std::memcpy(image.scanLine(y), decoded.pixels.data() + std::size_t(y) * decoded.width,
+                    std::size_t(decoded.width) * 4);
+    picture = image;
+    return st;
+}
+
+FilterInfo FilterOf(ResampleFilter f)
+{
+    switch (f) {
+    case ResampleFilter::Box: return {"Box", 0.5};
+    case ResampleFilter::Triangle: return {"Triangle", 1.0};
+    case ResampleFilter::Hermite: return {"Hermite", 1.0};
+    case ResampleFilter::Bell: return {"Bell", 1.5};
+    case ResampleFilter::BSpline: return {"B-Spline", 2.0};
+    case ResampleFilter::Lanczos3: return {"Lanczos3", 3.0};
+    case ResampleFilter::Mitchell: return {"Mitchell", 2.0};
+    }
+    return {"Box", 0.5};
+}
+
+double FilterKernel(ResampleFilter f, double x)
+{
+    const double a = std::fabs(x);
+    switch (f) {
+    case ResampleFilter::Box:
+        return x > -0.5 && x <= 0.5 ? 1.0 : 0.0;
+    case ResampleFilter::Triangle:
+        return a < 1.0 ? 1.0 - a : 0.0;
+    case ResampleFilter::Hermite:
+        return a < 1.0 ? (2.0 * a - 3.0) * a * a + 1.0 : 0.0;
+    case ResampleFilter::Bell:
+        if (a < 0.5)
+            return 0.75 - a * a;
+        return a < 1.5 ? 0.5 * (a - 1.5) * (a - 1.5) : 0.0;
+    case ResampleFilter::BSpline:
+        if (a < 1.0)
+            return a * a * a / 2.0 - a * a + 2.0 / 3.0;
+        return a < 2.0 ? (2.0 - a) * (2.0 - a) * (2.0 - a) / 6.0 : 0.0;
+    case ResampleFilter::Lanczos3:
+        return a < 3.0 ? sinc(a) * sinc(a / 3.0) : 0.0;
+    case ResampleFilter::Mitchell:
+        if (a < 1.0)
+            return (7.0 * a * a * a - 12.0 * a * a + 16.0 / 3.0) / 6.0;
+        return a < 2.0 ? (-7.0 / 3.0 * a * a * a + 12.0 * a * a - 20.0 * a + 32.0 / 3.0) / 6.0 : 0.0;
+    }
+    return 0.0;
+}
+
+Contributions ResampleContributions(int sourceSize, int destinationSize, ResampleFilter filter)
+{
+    Contributions c;
+    if (sourceSize <= 0 || destinationSize <= 0)
+        return c;
+    c.scale = sourceSize == 1 ? double(destinationSize) / sourceSize
+                              : double(destinationSize - 1) / double(sourceSize - 1);
+    const double support = FilterOf(filter).support;
+    const bool shrinking = c.scale < 1.0;
+    const double width = shrinking ? support / c.scale : support;
+    c.taps.resize(std::size_t(destinationSize));
+    for (int i = 0; i < destinationSize; ++i) {
+        const double centre = i / c.scale;
+        for (int j = int(std::floor(centre - width)); j <= int(std::ceil(centre + width)); ++j) {
+            const double weight = shrinking ? FilterKernel(filter, (centre - j) * c.scale) * c.scale
+                                            : FilterKernel(filter, centre - j);
+            if (weight == 0.0)
+                continue;
+            int k = j;
+            if (k < 0)
+                k = -k;
+            if (k >= sourceSize)
+                k = 2 * sourceSize - 1 - k;
+            k = std::clamp(k, 0, sourceSize - 1);   // a mirror of a tiny source can fall outside again
+            c.taps[std::size_t(i)].emplace_back(k, weight);
+        }
+    }
+    return c;
+}
+
+namespace {
+
+std::uint8_t clampByte(double v)
+{
+    if (v > 255.0)
+        return 255;
+    if (v < 0.0)
+        return 0;
+    return std::uint8_t(NintI(v));
+}
+
+} // namespace
+
+Status ResampleBitmap(const QImage& source, QImage& destination, ResampleFilter filter)
+{
+    if (source.width() < 1 || source.height() < 1)
+        return Status::failure("Source bitmap too small");
+    const QImage src = source.convertToFormat(QImage::Format_RGB888);
+    const int ws = src.width(), hs = src.height();
+    const int wd = destination.width(), hd = destination.height();
+    if (wd < 1 || hd < 1)
+        return Status::success();
+    const Contributions across = ResampleContributions(ws, wd, filter);
+    const Contributions down = ResampleContributions(hs, hd, filter);
+    QImage middle(wd, hs, QImage::Format_RGB888);
+    for (int y = 0; y < hs; ++y) {
+        const std::uint8_t* in = src.constScanLine(y);
+        std::uint8_t* out = middle.scanLine(y);
+        for (int i = 0; i < wd; ++i)
+            for (int ch = 0; ch < 3; ++ch) {
+                double sum = 0.0;
+                for (const auto& [j, w] : across.taps[std::size_t(i)])
+                    sum += in[3 * j + ch] * w;
+                out[3 * i + ch] = clampByte(sum);
+            }
+    }
+    QImage result(wd, hd, QImage::Format_RGB888);
+    for (int i = 0; i < hd; ++i) {
+        std::uint8_t* out = result.scanLine(i);
+        for (int x = 0; x < wd; ++x)
+            for (int ch = 0; ch < 3; ++ch) {
+                double sum = 0.0;
+                for (const auto& [j, w] : down.taps[std::size_t(i)])
+                    sum += middle.constScanLine(j)[3 * x + ch] * w;
+                out[3 * x + ch] = clampByte(sum);
+            }
+    }
+    destination = result.convertToFormat(destination.format() == QImage::Format_Invalid ? QImage::Format_RGB32
+                                                                                        : destination.format());
+    return Status::success();
+}
+
+} // namespace qm
