@@ -622,6 +622,11 @@ void TMainForm::setDimmingChecked(bool on)
     colorTool_->CheckBox1->setChecked(on);
 }
 
+void TMainForm::setLuminosityLevel(int position)
+{
+    colorTool_->LuminositySlider->setValue(position);
+}
+
 void TMainForm::showColourTool()
 {
     ColorTool_->show();
@@ -745,11 +750,8 @@ void TMainForm::CheckBox1Click(bool on)
         return;
     }
     // The exit pupil against 1/32 inch sets the lightness (CIE L*) of the view.
-    const float z = 250 * 0.004f;   // zoom factor until the zoom bar exists
-    const double d = state_.Params[prmAperture].Value;
-    const float y = float(std::pow(32.0 * d / 25.4 / (z * state_.ViewMagnification), 2.0));
-    const long l = Nint(116.0 * std::cbrt(double(y)) - 16.0);
-    colorTool_->LuminositySlider->setValue(l < 100 ? int(200 - l) : 100);
+    colorTool_->LuminositySlider->setValue(
+        DimmedLuminosity(state_.Params[prmAperture].Value, image->zoomFactor(), state_.ViewMagnification));
 }
 
 } // namespace qm

@@ -106,6 +106,7 @@ public:
     void showColourLevels(const ColourLevels& levels, bool dimming) override;
     void setDimmingChecked(bool on) override;
     void showColourTool() override;
+    void setLuminosityLevel(int position) override;
     bool psfFormOpen() const override { return PsfFormOpen; }
     bool mtfFormOpen() const override { return MtfFormOpen; }
     void fillPsfWindows(const Plane& plane, float peak, int sampleCount) override;

@@ -132,7 +132,8 @@ void TMDIImage::buildControls()
     Zoom_->setObjectName(QStringLiteral("Zoom"));
     Zoom_->setRange(5, 1000);
     Zoom_->setValue(250);
-    Zoom_->hide();   // zooming comes with the zoom tools
+    setHint(Zoom_, QStringLiteral("Zoom"));
+    Zoom_->hide();
 
     ImageSpinControl_ = new RealSpinBox(this);
     ImageSpinControl_->setObjectName(QStringLiteral("ImageSpinControl"));
@@ -181,6 +182,7 @@ void TMDIImage::buildControls()
         spinEcho_ = false;
     });
     connect(RxSlider1_, &QSlider::sliderReleased, this, [this] { UpdateImage(); });
+    connect(Zoom_, &QScrollBar::valueChanged, this, &TMDIImage::ZoomChange);
 }
 
 // The controls of the kind's row: what the spin box means, which bars and
@@ -198,7 +200,7 @@ void TMDIImage::setUpForKind()
     RxSlider1_->setVisible(t.defocusSlider);
     LRGBControlbutton_->setEnabled(t.colourTool);
     DoubleStarTableButton_->setEnabled(t.doubleStarTable);
-    Zoom_->hide();   // shown with the zoom tools for the kinds whose row has it
+    Zoom_->setVisible(t.zoomBar);
     if (t.label == LabelUse::Fixed)
         kindLabel_ = QString::fromLatin1(t.labelText);
     if (t.darkLabel)
@@ -230,6 +232,25 @@ void TMDIImage::layoutFor(int w, int h)
     TelescopeLabel_->move(36, 25);
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
         sub->adjustSize();
+}
+
+float TMDIImage::zoomFactor() const
+{
+    return ZoomFactor(Zoom_->value());
+}
+
+void TMDIImage::ZoomChange()
+{
+    const SimState& s = links_.state;
+    const float z = zoomFactor();
+    eyepieceReadout();
+    const QString zoomed = QString::fromStdString(ImageCaption(
+        Kind, links_.scopes.scopeName(ScopeNumber).toStdString(), s.ViewMagnification * double(z)));
+    setWindowTitle(zoomed);
+    emit captionChanged(zoomed);
+    if (Dimming)
+        links_.colour.setLuminosityLevel(DimmedLuminosity(s.Params[prmAperture].Value, z, s.ViewMagnification));
+    ApplyColourBalance();
 }
 
 void TMDIImage::eyepieceReadout()
@@ -361,7 +382,7 @@ void TMDIImage::ApplyColourBalance()
     Levels.green = l.green;
     Levels.blue = l.blue;
     Levels.luminosity = l.luminosity;
-    displayImage_ = ColourBalanced(spareImage_, l);
+    displayImage_ = Zoomed(ColourBalanced(spareImage_, l), zoomFactor());
     showPicture();
 }
 

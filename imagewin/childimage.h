@@ -37,6 +37,9 @@ public:
     void ApplyColourBalance();
     // Pushes this window's telescope, levels and curves back into the main window.
     void FormActivate();
+    // The zoom bar moved: eyepiece, caption, dimming, and the picture redrawn.
+    void ZoomChange();
+    float zoomFactor() const;
 
     // --- record -----------------------------------------------------------------
     const PictureKind Kind;

@@ -39,6 +39,8 @@ public:
     virtual void showColourLevels(const ColourLevels& levels, bool dimming) = 0;
     virtual void setDimmingChecked(bool on) = 0;
     virtual void showColourTool() = 0;
+    // Moves the luminosity slider as a user would (the active picture follows).
+    virtual void setLuminosityLevel(int position) = 0;
 
 protected:
     ~ColourTool() = default;

@@ -4,6 +4,9 @@
 #include "engine/nint.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
+#include "imagefiles/imagefiles.h"
+
+#include <QPainter>
 
 #include <algorithm>
 #include <array>
@@ -172,6 +175,41 @@ QImage ColourBalanced(const QImage& source, const ColourLevels& l)
             o[x] = qRgb(tr[qRed(in[x])], tg[qGreen(in[x])], tb[qBlue(in[x])]);
     }
     return out;
+}
+
+float ZoomFactor(int position)
+{
+    return float(position) * 0.004f;
+}
+
+QImage Zoomed(const QImage& picture, float z)
+{
+    if (z == 1.0f || picture.isNull() || !(z > 0.0f))
+        return picture;
+    const int w = picture.width(), h = picture.height();
+    if (z > 1.0f) {
+        // The centre 1 / z of the picture over the whole window: magnification z.
+        const int wa = std::max(1, NintI(w / double(z))), ha = std::max(1, NintI(h / double(z)));
+        const QImage part = picture.copy(w / 2 - wa / 2, h / 2 - ha / 2, wa, ha);
+        QImage out(w, h, QImage::Format_RGB32);
+        ResampleBitmap(part, out, ResampleFilter::Lanczos3);
+        return out;
+    }
+    const int wb = std::max(1, NintI(w * double(z))), hb = std::max(1, NintI(h * double(z)));
+    QImage small(wb, hb, QImage::Format_RGB32);
+    ResampleBitmap(picture, small, ResampleFilter::Lanczos3);
+    QImage out(w, h, QImage::Format_RGB32);
+    out.fill(Qt::black);
+    QPainter p(&out);
+    p.drawImage(QPoint(w / 2 - wb / 2, h / 2 - hb / 2), small);
+    return out;
+}
+
+int DimmedLuminosity(double apertureMm, float z, double magnification)
+{
+    const float y = float(std::pow(32.0 * apertureMm / 25.4 / (double(z) * magnification), 2.0));
+    const long l = Nint(116.0 * std::cbrt(double(y)) - 16.0);
+    return l < 100 ? int(std::clamp<long>(200 - l, 0, 200)) : 100;
 }
 
 } // namespace qm

@@ -81,4 +81,18 @@ float LevelFactor(int v);
 // rounded and clamped to 0 .. 255; a switched-off channel is black.
 QImage ColourBalanced(const QImage& source, const ColourLevels& levels);
 
+// The zoom factor of a zoom bar position: position x 0.004 in single precision.
+float ZoomFactor(int position);
+
+// The picture as the eyepiece of zoom factor z shows it, at the picture's own
+// size, magnified z times: zooming in, the centre 1 / z of the picture
+// stretched over the whole; zooming out, the whole picture shrunk to z of its
+// size and centred on black. Lanczos3 resampling; z = 1 gives the picture as it is.
+QImage Zoomed(const QImage& picture, float z);
+
+// The luminosity slider position that dims the view as the eye sees it: the
+// exit pupil (aperture / magnification) against 1/32 inch sets the CIE
+// lightness L, and the slider goes to 200 - L below L = 100, else 100.
+int DimmedLuminosity(double apertureMm, float z, double magnification);
+
 } // namespace qm

@@ -2,10 +2,14 @@
 // window.
 #include "analysis/chromacontrol.h"
 #include "app/doublestartool.h"
+#include "app/imagesetting.h"
 #include "support/mainwindowtest.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDockWidget>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QLabel>
 #include <QDoubleSpinBox>
 #include <QListWidget>
@@ -214,6 +218,36 @@ TEST_F(MainWindowTest, WavefrontAndInterferogramWindows)
     EXPECT_LT(qGray(inter->spareImage().pixel(64, 128)), 10);
     EXPECT_GT(qGray(inter->spareImage().pixel(128, 128)), 245);
     EXPECT_TRUE(window->findChild<QToolButton*>("WaveFrontButton")->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, ZoomBarChangesEyepieceCaptionAndPicture)
+{
+    window->StarImageButtonClick();
+    qm::TMDIImage* star = imageAt(0);
+    auto* zoom = star->findChild<QScrollBar*>("Zoom");
+    ASSERT_TRUE(zoom->isVisible());
+    zoom->setValue(500);   // twice the magnification
+    EXPECT_EQ(windows()[0]->windowTitle(), "Scope 1 (2449x )");
+    EXPECT_EQ(panel().EyepieceFL->text(), "0.4");
+    EXPECT_EQ(star->findChild<QDoubleSpinBox*>("ImageSpinControl")->value(), 0.4);
+    EXPECT_NE(star->displayImage(), star->spareImage());
+    EXPECT_EQ(star->displayImage().size(), star->spareImage().size());
+    zoom->setValue(250);
+    EXPECT_EQ(star->displayImage(), star->spareImage().convertToFormat(QImage::Format_RGB32));
+
+    // Dimming follows the zoom.
+    window->imageSettingTool()->CheckBox1->click();
+    ASSERT_TRUE(star->Dimming);
+    const int atOne = window->imageSettingTool()->LuminositySlider->value();
+    zoom->setValue(125);   // half the magnification: a larger exit pupil, brighter
+    EXPECT_LT(window->imageSettingTool()->LuminositySlider->value(), atOne);
+
+    window->RxSpeedButton2Click();
+    EXPECT_FALSE(imageAt(1)->findChild<QScrollBar*>("Zoom")->isVisible());
 }
 
 } // namespace
