@@ -3,10 +3,9 @@
 #include "engine/fft.h"
 #include "engine/psf.h"
 #include "engine/safefile.h"
+#include "imagefiles/imagefiles.h"
 #include "imagewin/picturerequest.h"
 
-#include <QBuffer>
-#include <QByteArray>
 
 #include <cstdio>
 #include <ostream>
@@ -23,25 +22,12 @@ std::string fmt(double v)
     return buf;
 }
 
-bool endsWithBmp(const std::string& name)
-{
-    if (name.size() < 4)
-        return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail)
-        c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return tail == ".bmp";
-}
-
-// The picture encoded in memory, so that it reaches the disk only whole.
+// The picture encoded in memory by the name's extension, so that it reaches
+// the disk only whole. A TIFF keeps the name given.
 std::string encode(const QImage& picture, const std::string& name)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!picture.save(&buffer, endsWithBmp(name) ? "BMP" : "PNG"))
-        return {};
-    return bytes.toStdString();
+    const auto format = FormatForName(name);
+    return format ? EncodePicture(picture, *format) : std::string();
 }
 
 } // namespace

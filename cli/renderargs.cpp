@@ -181,7 +181,7 @@ std::string RenderUsage()
          "  wave     the wavefront in false colour\n"
          "  inter    the interferogram\n\n"
          "Output\n"
-         "  -o FILE             picture to write, .png or .bmp\n"
+         "  -o FILE             picture to write, .png, .bmp, .jpg (quality 100), .tif or .tiff\n"
          "  --stats             print key=value figures of the computation\n"
          "  --profile FILE.csv  PSF profile and encircled energy\n"
          "  --mtf FILE.csv      MTF along both grid axes\n\n"
@@ -325,9 +325,10 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
     if (gridGiven)
         req.wavelengths = *WavelengthGrid(grid[0], grid[1], grid[2]);
     if (req.output.empty())
-        return failure("-o: missing output file; allowed: a name ending in .png or .bmp");
-    if (!endsWith(req.output, ".png") && !endsWith(req.output, ".bmp"))
-        return failure("-o: \"" + PrintableValue(req.output) + "\" must end in .png or .bmp");
+        return failure("-o: missing output file; allowed: a name ending in .png, .bmp, .jpg, .tif or .tiff");
+    if (!endsWith(req.output, ".png") && !endsWith(req.output, ".bmp") && !endsWith(req.output, ".jpg") &&
+        !endsWith(req.output, ".jpeg") && !endsWith(req.output, ".tif") && !endsWith(req.output, ".tiff"))
+        return failure("-o: \"" + PrintableValue(req.output) + "\" must end in .png, .bmp, .jpg, .tif or .tiff");
     // Two outputs under one name would overwrite each other.
     const std::pair<const char*, const std::string*> outputs[] = {
         {"-o", &req.output}, {"--profile", &req.profileCsv}, {"--mtf", &req.mtfCsv}};

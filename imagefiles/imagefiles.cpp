@@ -2,7 +2,10 @@
 
 #include "engine/nint.h"
 #include "engine/safefile.h"
+#include "imagefiles/jpeg.h"
 #include "imagefiles/tiff.h"
+
+#include <QBuffer>
 
 #include <QFile>
 
@@ -34,14 +37,7 @@ constexpr std::uintmax_t kMaxTiffBytes = 512u << 20;
 
 Status WriteTiff(const std::string& path, const QImage& picture)
 {
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-    const int w = rgb.width(), h = rgb.height();
-    std::string pixels;
-    pixels.reserve(std::size_t(3) * w * h);
-    for (int y = 0; y < h; ++y)
-        pixels.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), std::size_t(3) * w);
-    const std::string failure =
-        WriteFilesAtomically({{path, WriteTiffBytes(w, h, reinterpret_cast<const std::uint8_t*>(pixels.data()))}});
+    const std::string failure = WriteFilesAtomically({{path, EncodePicture(picture, PictureFormat::Tiff)}});
     return failure.empty() ? Status::success() : Status::failure(failure);
 }
 
@@ -70,6 +66,71 @@ Status ReadTiff(const std::string& path, QImage& picture)
                     std::size_t(decoded.width) * 4);
     picture = image;
     return st;
+}
+
+std::optional<PictureFormat> FormatForName(const std::string& name)
+{
+    const std::string ext = [&] {
+        std::string e = std::filesystem::path(name).extension().string();
+        for (char& c : e)
+            c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        return e;
+    }();
+    if (ext == ".jpg" || ext == ".jpeg")
+        return PictureFormat::Jpeg;
+    if (ext == ".bmp")
+        return PictureFormat::Bmp;
+    if (ext == ".tif" || ext == ".tiff")
+        return PictureFormat::Tiff;
+    if (ext == ".png")
+        return PictureFormat::Png;
+    return std::nullopt;
+}
+
+std::string EncodePicture(const QImage& picture, PictureFormat format)
+{
+    if (picture.isNull())
+        return {};
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return EncodeJpeg(picture, 100);
+    case PictureFormat::Tiff: {
+        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        std::string pixels;
+        for (int y = 0; y < rgb.height(); ++y)
+            pixels.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), std::size_t(3) * rgb.width());
+        return WriteTiffBytes(rgb.width(), rgb.height(), reinterpret_cast<const std::uint8_t*>(pixels.data()));
+    }
+    case PictureFormat::Bmp:
+    case PictureFormat::Png: {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        if (!rgb.save(&buffer, format == PictureFormat::Bmp ? "BMP" : "PNG"))
+            return {};
+        return bytes.toStdString();
+    }
+    }
+    return {};
+}
+
+std::string SavedName(const std::string& chosen, PictureFormat format)
+{
+    if (format != PictureFormat::Tiff)
+        return chosen;
+    std::filesystem::path p(chosen);
+    p.replace_extension(".TIF");
+    return p.string();
+}
+
+Status SavePictureAs(const QImage& picture, const std::string& chosen, PictureFormat format)
+{
+    const std::string bytes = EncodePicture(picture, format);
+    if (bytes.empty())
+        return Status::failure("The picture cannot be encoded.");
+    const std::string failure = WriteFilesAtomically({{SavedName(chosen, format), bytes}});
+    return failure.empty() ? Status::success() : Status::failure(failure);
 }
 
 FilterInfo FilterOf(ResampleFilter f)

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
 #include <string>
 
 namespace qm {
@@ -17,6 +18,23 @@ Status WriteTiff(const std::string& path, const QImage& picture);
 // Replaces picture by the first image of the TIFF file; on any problem the
 // picture is kept and the message says what (in the reader's own words).
 Status ReadTiff(const std::string& path, QImage& picture);
+
+enum class PictureFormat { Jpeg, Bmp, Tiff, Png };
+
+// The format a file name's extension asks for (.jpg/.jpeg, .bmp, .tif/.tiff,
+// .png, any letter case); nullopt for any other.
+std::optional<PictureFormat> FormatForName(const std::string& name);
+
+// The picture's bytes in the format: JPEG colour at quality 100, BMP and TIFF
+// at 24 bits, PNG; empty when the picture cannot be encoded.
+std::string EncodePicture(const QImage& picture, PictureFormat format);
+
+// The name a save chosen as `chosen` writes: TIFF replaces the extension by ".TIF".
+std::string SavedName(const std::string& chosen, PictureFormat format);
+
+// Saves the picture under SavedName(chosen, format), whole or not at all; the
+// message gives the reason of a failure.
+Status SavePictureAs(const QImage& picture, const std::string& chosen, PictureFormat format);
 
 enum class ResampleFilter { Box, Triangle, Hermite, Bell, BSpline, Lanczos3, Mitchell };
 

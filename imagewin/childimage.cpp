@@ -2,6 +2,7 @@
 
 #include "engine/nint.h"
 #include "imagewin/glyphs.h"
+#include "imagewin/savepicture.h"
 #include "imagewin/spinboxes.h"
 
 #include <QApplication>
@@ -153,7 +154,6 @@ void TMDIImage::buildControls()
     bar->setSpacing(2);
     UpdateButton_ = speedButton(SpeedBar1_, "UpdateButton", "update", QStringLiteral("Update Image"));
     SaveImageButton_ = speedButton(SpeedBar1_, "SaveImageButton", "save", QStringLiteral("Save Image"));
-    SaveImageButton_->setEnabled(false);   // saving comes with the image files
     LRGBControlbutton_ = speedButton(SpeedBar1_, "LRGBControlbutton", "rgbl", QStringLiteral("RGBL controls"));
     DoubleStarTableButton_ = speedButton(SpeedBar1_, "DoubleStarTableButton", "table",
                                          QStringLiteral("Show Double Star Database"));
@@ -163,6 +163,8 @@ void TMDIImage::buildControls()
     bar->addStretch();
 
     connect(UpdateButton_, &QToolButton::clicked, this, [this] { links_.frame.updateActiveImage(); });
+    // What is saved is the picture on show, with colour balance and zoom.
+    connect(SaveImageButton_, &QToolButton::clicked, this, [this] { SavePicture(this, displayImage_); });
     connect(LRGBControlbutton_, &QToolButton::clicked, this, [this] { links_.colour.showColourTool(); });
     connect(DoubleStarTableButton_, &QToolButton::clicked, this, [this] { links_.doubles.showDoubleStarTool(this); });
     // The defocus of an intra/extra pair: the spin moves the slider without an echo,

@@ -1,6 +1,8 @@
 // quillmere-render: outputs, figures and every bad-input path (status 2, one
 // line naming the option, nothing written).
 #include "cli/render.h"
+#include "imagefiles/imagefiles.h"
+#include "imagefiles/jpeg.h"
 #include "support/tempdir.h"
 
 #include <QImage>
@@ -154,13 +156,32 @@ TEST(Render, BadInputExitsWithTwoAndWritesNothing)
     }
 }
 
-TEST(Render, OutputMustBePngOrBmp)
+TEST(Render, OutputMustBeAPictureFormat)
 {
     TempDir dir;
-    const Outcome r = render({"star", "-o", dir.file("x.jpg")});
+    const Outcome r = render({"star", "-o", dir.file("x.gif")});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("must end in .png or .bmp"), std::string::npos);
+    EXPECT_NE(r.err.find("must end in .png, .bmp, .jpg, .tif or .tiff"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(Render, EveryPictureFormatByItsExtension)
+{
+    TempDir dir;
+    ASSERT_EQ(render({"star", "-o", dir.file("s.png")}).status, 0);
+    const QImage reference(QString::fromStdString(dir.file("s.png")));
+    for (const char* name : {"s.bmp", "s.jpg", "s.tif", "s.tiff"}) {
+        ASSERT_EQ(render({"star", "-o", dir.file(name)}).status, 0) << name;
+        EXPECT_TRUE(std::filesystem::exists(dir.file(name))) << name;   // a TIFF keeps the name given
+    }
+    QImage tiff;
+    ASSERT_TRUE(qm::ReadTiff(dir.file("s.tiff"), tiff));
+    EXPECT_EQ(tiff, reference.convertToFormat(QImage::Format_RGB32));
+    QImage jpeg;
+    std::ifstream f(dir.file("s.jpg"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    ASSERT_TRUE(qm::DecodeJpeg(bytes, jpeg));
+    EXPECT_NEAR(qGray(jpeg.pixel(128, 128)), qGray(reference.pixel(128, 128)), 3);
 }
 
 TEST(Render, UnwritableOutputIsReported)

@@ -13,7 +13,7 @@ fi
 cmake --build "$build"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-for target in opdfile mirrorprofile csvpair renderargs doublestars tiff; do
+for target in opdfile mirrorprofile csvpair renderargs doublestars tiff jpeg; do
   echo "== fuzz_$target for ${seconds} s"
   mkdir -p "$work/$target"
   (cd "$work" && "$build/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 \

@@ -1,12 +1,14 @@
 // TIFF files byte for byte, the reader's refusals in its own words, and the
 // resampler's factors, mirror rule and kernels.
 #include "imagefiles/imagefiles.h"
+#include "imagefiles/jpeg.h"
 #include "imagefiles/tiff.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -280,6 +282,61 @@ TEST(Resampler, PicturesAndTheEmptySource)
     QImage empty;
     const qm::Status st = qm::ResampleBitmap(empty, wide, qm::ResampleFilter::Box);
     EXPECT_EQ(st.message, "Source bitmap too small");
+}
+
+TEST(Jpeg, RoundTripWithinASmallErrorAndBrokenFilesRefused)
+{
+    QImage picture(96, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+            picture.setPixel(x, y, qRgb(x * 2, y * 3, 128));
+    const std::string bytes = qm::EncodeJpeg(picture, 100);
+    ASSERT_GT(bytes.size(), 100u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xff\xd8");
+    QImage back;
+    ASSERT_TRUE(qm::DecodeJpeg(bytes, back));
+    ASSERT_EQ(back.size(), picture.size());
+    double error = 0.0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+            error += std::abs(qRed(back.pixel(x, y)) - qRed(picture.pixel(x, y))) +
+                     std::abs(qGreen(back.pixel(x, y)) - qGreen(picture.pixel(x, y))) +
+                     std::abs(qBlue(back.pixel(x, y)) - qBlue(picture.pixel(x, y)));
+    EXPECT_LT(error / (96 * 64 * 3), 1.5);
+
+    QImage kept(2, 2, QImage::Format_RGB32);
+    kept.fill(Qt::green);
+    for (const std::string& broken : {std::string("not a jpeg"), bytes.substr(0, 40), std::string()}) {
+        const qm::Status st = qm::DecodeJpeg(broken, kept);
+        EXPECT_FALSE(st);
+        EXPECT_FALSE(st.message.empty());
+        EXPECT_EQ(kept.size(), QSize(2, 2));
+    }
+}
+
+TEST(SavePicture, FormatsNamesAndTheTifRule)
+{
+    EXPECT_EQ(qm::FormatForName("a.JPG"), qm::PictureFormat::Jpeg);
+    EXPECT_EQ(qm::FormatForName("a.tiff"), qm::PictureFormat::Tiff);
+    EXPECT_EQ(qm::FormatForName("a.Bmp"), qm::PictureFormat::Bmp);
+    EXPECT_FALSE(qm::FormatForName("a.gif"));
+    EXPECT_FALSE(qm::FormatForName("noextension"));
+    EXPECT_EQ(qm::SavedName("/x/picture.png", qm::PictureFormat::Tiff), "/x/picture.TIF");
+    EXPECT_EQ(qm::SavedName("/x/picture.tiff", qm::PictureFormat::Tiff), "/x/picture.TIF");
+    EXPECT_EQ(qm::SavedName("/x/picture.png", qm::PictureFormat::Jpeg), "/x/picture.png");
+
+    TempDir dir;
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(qRgb(40, 80, 120));
+    ASSERT_TRUE(qm::SavePictureAs(picture, dir.file("p.tiff"), qm::PictureFormat::Tiff));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("p.TIF")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("p.tiff")));
+    ASSERT_TRUE(qm::SavePictureAs(picture, dir.file("p.bmp"), qm::PictureFormat::Bmp));
+    EXPECT_EQ(QImage(QString::fromStdString(dir.file("p.bmp"))).convertToFormat(QImage::Format_RGB32), picture);
+    ASSERT_TRUE(qm::SavePictureAs(picture, dir.file("p.jpg"), qm::PictureFormat::Jpeg));
+    const qm::Status st = qm::SavePictureAs(picture, dir.file("nodir/p.jpg"), qm::PictureFormat::Jpeg);
+    EXPECT_FALSE(st);
+    EXPECT_NE(st.message.find("cannot write"), std::string::npos) << st.message;
 }
 
 } // namespace
