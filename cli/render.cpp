@@ -59,8 +59,20 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
         err << "quillmere-render: " << result.status.message << "\n";
         return 2;
     }
+    // The picture as the window shows it: colour balance, then the zoom of the
+    // kinds that have a zoom bar.
+    ColourLevels levels;
+    levels.red = req.levels[0];
+    levels.green = req.levels[1];
+    levels.blue = req.levels[2];
+    levels.luminosity = req.levels[3];
+    QImage shown = result.spare;
+    if (!(levels == ColourLevels{}))
+        shown = ColourBalanced(shown, levels);
+    if (TraitsOf(req.kind).zoomBar && req.zoom != 250)
+        shown = Zoomed(shown, ZoomFactor(req.zoom));
     std::vector<OutputFile> files;
-    files.push_back({req.output, encode(result.spare, req.output)});
+    files.push_back({req.output, encode(shown, req.output)});
     if (files.back().bytes.empty()) {
         err << "quillmere-render: cannot encode the picture for " << PrintableValue(req.output) << "\n";
         return 1;

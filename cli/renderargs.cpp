@@ -64,6 +64,7 @@ const std::vector<NumberOption>& numberOptions()
         {"--mag-a", "M", -30, 30, 2, [](RenderRequest& r, double v) { r.magnitudeA = v; }, "double only: magnitude of the primary (0)"},
         {"--mag-b", "M", -30, 30, 2, [](RenderRequest& r, double v) { r.magnitudeB = v; }, "double only: magnitude of the companion (0)"},
         {"--fringes", "F", 1, 50, 0, [](RenderRequest& r, double v) { r.fringes = int(v); }, "inter only: interference bars (10)"},
+        {"--zoom", "POS", 5, 1000, 0, [](RenderRequest& r, double v) { r.zoom = int(v); }, "eyepiece zoom of star, chroma and double pictures, 250 is 1x (250)"},
         {"--seed", "N", 0, 4294967295.0, 0, [](RenderRequest& r, double v) { r.seed = std::uint32_t(v); }, "turbulence screen seed, 0 from the clock (0)"},
         {"--gamma", "G", 0.1, 0.95, 2, [](RenderRequest& r, double v) { r.panel.GammaSpin = v; }, "display gamma (0.45)"},
         {"--gamma-slope", "K", 0, 10, 2, [](RenderRequest& r, double v) { r.panel.GammaSlopeSpin = v; }, "slope of the gamma curve's linear toe (4.5)"},
@@ -187,6 +188,7 @@ std::string RenderUsage()
          "  --mtf FILE.csv      MTF along both grid axes\n\n"
          "Telescope (default in brackets)\n"
          "  --fft N             transform size 512, 256 or 128 (512)\n"
+         "  --levels R,G,B,L    colour balance levels 0 .. 200 each (100,100,100,100)\n"
          "  --wavelengths LIST  chroma only: whole nm 400 .. 700, comma-separated (486,546,656)\n"
          "  --from NM --to NM --step NM\n"
          "                      chroma only: every multiple of STEP above 400 nm after FROM up to TO\n"
@@ -254,6 +256,26 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
                 start = comma + 1;
             }
             listGiven = true;
+            continue;
+        }
+        if (a == "--levels") {
+            const std::string* v = needValue();
+            const std::string allowed = "allowed: R,G,B,L, each 0 .. 200 (100 neutral, smaller brighter)";
+            if (!v)
+                return failure(a + ": missing value; " + allowed);
+            std::size_t start = 0;
+            for (int k = 0; k < 4; ++k) {
+                const std::size_t comma = v->find(',', start);
+                if ((k < 3) != (comma != std::string::npos))
+                    return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; " + allowed);
+                const std::string item = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                const auto n = ParseNumber(item);
+                if (!n || *n != std::floor(*n) || *n < 0 || *n > 200)
+                    return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; " + allowed);
+                req.levels[std::size_t(k)] = int(*n);
+                if (comma != std::string::npos)
+                    start = comma + 1;
+            }
             continue;
         }
         if (a == "--from" || a == "--to" || a == "--step") {

@@ -33,6 +33,9 @@ struct RenderRequest {
     int fringes = 10;
     // a fixed seed for the turbulence screen; 0 draws it from the clock
     std::uint32_t seed = 0;
+    // the eyepiece zoom position (250: factor 1) and the colour levels
+    int zoom = 250;
+    std::array<int, 4> levels = {100, 100, 100, 100};   // red, green, blue, luminosity
 };
 
 struct ParseOutcome {

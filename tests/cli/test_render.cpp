@@ -400,4 +400,29 @@ TEST(RenderKinds, BadColourDoubleAndFringeValuesExitWithTwo)
     }
 }
 
+TEST(RenderKinds, ZoomAndLevelsShapeThePictureAsTheWindowShowsIt)
+{
+    TempDir dir;
+    auto picture = [&](std::vector<std::string> args) {
+        const std::string out = dir.file("p" + std::to_string(args.size()) + args.back() + ".png");
+        args.insert(args.end(), {"-o", out});
+        EXPECT_EQ(render(args).status, 0);
+        return QImage(QString::fromStdString(out));
+    };
+    const QImage plain = picture({"star"});
+    const QImage zoomed = picture({"star", "--zoom", "500"});
+    const QImage darker = picture({"star", "--levels", "100,100,100,150"});
+    EXPECT_NE(zoomed, plain);
+    EXPECT_GT(qGray(zoomed.pixel(128, 140)), qGray(plain.pixel(128, 140)));   // the disc twice as large
+    EXPECT_LT(qGray(darker.pixel(128, 131)), qGray(plain.pixel(128, 131)));
+    // The pair has no zoom bar: the zoom leaves it.
+    EXPECT_EQ(picture({"intra", "--zoom", "400"}), picture({"intra"}));
+    for (const char* bad : {"1,2,3", "1,2,3,4,5", "0,0,0,201", "a,b,c,d"}) {
+        const Outcome r = render({"star", "--levels", bad, "-o", dir.file("x.png")});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("--levels: "), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(render({"star", "--zoom", "4", "-o", dir.file("x.png")}).status, 2);
+}
+
 } // namespace
