@@ -1,0 +1,149 @@
+#include "engine/planet.h"
+
+#include "engine/fft.h"
+#include "engine/nint.h"
+#include "engine/psf.h"
+#include "engine/pupil.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qm {
+
+namespace {
+
+constexpr int kFrame = 512;
+
+} // namespace
+
+void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channel, bool plain)
+{
+    auto transform = plain ? Fft2DReference : Fft2D;
+    // The unit-sum star image, then its transfer function.
+    if (plain) {
+        s.SpecRe.copyFrom(s.PupilRe);
+        s.SpecIm.copyFrom(s.PupilIm);
+        Fft2DReference(s);
+        ComputePsf(s);
+    } else {
+        TransformPupilAndComputePsf(s);
+    }
+    double t = 0.0;
+    for (int x = 0; x < kFrame; ++x)
+        for (int y = 0; y < kFrame; ++y)
+            t += s.PsfImage.at(x, y);
+    const double inverse = t > 0.0 ? 1.0 / t : 0.0;
+    for (int x = 0; x < kFrame; ++x)
+        for (int y = 0; y < kFrame; ++y) {
+            s.SpecRe.at(x, y) = static_cast<float>(s.PsfImage.at(x, y) * inverse);
+            s.SpecIm.at(x, y) = 0.0f;
+        }
+    transform(s);
+    s.ConvRe.copyFrom(s.SpecRe);
+    s.ConvIm.copyFrom(s.SpecIm);
+
+    // The picture channel, centred in the frame, and its spectrum.
+    s.SpecRe.copyFrom(s.ZeroPlane);
+    s.SpecIm.copyFrom(s.ZeroPlane);
+    const int ox = (kFrame - picture.width) / 2, oy = (kFrame - picture.height) / 2;
+    for (int l = 0; l < picture.height; ++l)
+        for (int m = 0; m < picture.width; ++m)
+            s.SpecRe.at(ox + m, oy + l) =
+                picture.rgb[(std::size_t(l) * picture.width + m) * 3 + std::size_t(channel)];
+    transform(s);
+
+    // Their product, transformed back. The product's factor 512^2 and the two
+    // 1/512 of the inverse lines are powers of two that cancel exactly, so
+    // neither is applied.
+    for (int x = 0; x < kFrame; ++x)
+        for (int y = 0; y < kFrame; ++y) {
+            const float e = s.ConvRe.at(x, y), g = s.ConvIm.at(x, y);
+            const float f = s.SpecRe.at(x, y), h = s.SpecIm.at(x, y);
+            s.SpecIm.at(x, y) = e * h + f * g;
+            s.SpecRe.at(x, y) = e * f - h * g;
+        }
+    s.FftSign = -1;
+    transform(s);
+    s.FftSign = 1;
+    ComputePsf(s);
+}
+
+void AccumulatePlanetChannel(const SimState& s, std::vector<float>& planetRgb, double red, double green,
+                             double blue)
+{
+    for (int x = 0; x < kFrame; ++x)
+        for (int y = 0; y < kFrame; ++y) {
+            const double v = std::sqrt(double(s.PsfImage.at(x, y)));
+            float* cell = &planetRgb[(std::size_t(x) * kFrame + y) * 3];
+            cell[0] += static_cast<float>(red * v);
+            cell[1] += static_cast<float>(v * green);
+            cell[2] += static_cast<float>(v * blue);
+        }
+}
+
+Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetResolution, bool restoreResolution,
+                    const std::function<void(int)>& progress)
+{
+    if (picture.width < 1 || picture.height < 1 ||
+        picture.rgb.size() < std::size_t(picture.width) * picture.height * 3)
+        return Status::failure("The planet picture holds no pixels.");
+    if (picture.width > kFrame || picture.height > kFrame)
+        return Status::failure("The planet picture is " + std::to_string(picture.width) + " x " +
+                               std::to_string(picture.height) + " pixels; at most 512 x 512 fit the grid.");
+    if (!(planetResolution > 0.0) || !std::isfinite(planetResolution))
+        return Status::failure("The planet resolution must be above 0 pixels per arc-second.");
+
+    const std::uint16_t savedSize = s.FftSize;
+    const double savedResolution = s.panel.ResolutionSpin;
+    s.FftSize = kFrame;
+    s.panel.ResolutionSpin = planetResolution;
+    s.Params[prmResolution].Value = planetResolution;
+    if (progress)
+        progress(0);
+    BuildBitRevTable(s);
+
+    double sums[3] = {0.0, 0.0, 0.0};   // red, green, blue
+    for (std::size_t i = 0; i < std::size_t(picture.width) * picture.height; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            sums[ch] += picture.rgb[i * 3 + std::size_t(ch)];
+
+    std::vector<float> planetRgb(std::size_t(kFrame) * kFrame * 3, 0.0f);
+    struct Pass {
+        int planetChannel, wavelength, channel;
+    } const passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
+    Status status = Status::success();
+    for (const Pass& p : passes) {
+        s.PlanetChannel = p.planetChannel;
+        const Status st = SynthesizePupil(s, p.wavelength);
+        if (!st && status)
+            status = st;
+        ConvolvePlanetChannel(s, picture, p.channel);
+        double S = 0.0;
+        for (int x = 0; x < kFrame; ++x)
+            for (int y = 0; y < kFrame; ++y)
+                S += std::sqrt(double(s.PsfImage.at(x, y)));
+        // A channel without light contributes nothing.
+        const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
+        AccumulatePlanetChannel(s, planetRgb, p.channel == 0 ? factor : 0.0, p.channel == 1 ? factor : 0.0,
+                                p.channel == 2 ? factor : 0.0);
+        if (progress)
+            progress(p.planetChannel * 100 / 3);
+    }
+    s.PlanetChannel = 0;
+
+    for (int x = 0; x < kFrame; ++x)
+        for (int y = 0; y < kFrame; ++y) {
+            const float* cell = &planetRgb[(std::size_t(x) * kFrame + y) * 3];
+            auto byte = [](float v) { return std::uint32_t(NintI(std::min(v, 255.0f))); };
+            s.DisplayDib[std::size_t(y) * kDibSide + x] =
+                0xff000000u | byte(cell[0]) << 16 | byte(cell[1]) << 8 | byte(cell[2]);
+        }
+
+    s.FftSize = savedSize;
+    BuildBitRevTable(s);
+    if (restoreResolution)
+        s.panel.ResolutionSpin = savedResolution;
+    return status;
+}
+
+} // namespace qm
