@@ -53,8 +53,24 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     in.magnitudeB = req.magnitudeB;
     in.fringes = req.fringes;
     in.wantMtf = !req.mtfCsv.empty();
-    // Figures taken before the MTF transform overwrites the spectrum planes.
-    PictureResult result = ComputePicture(s, in);
+    PictureResult result;
+    double planetResolution = 0.0;
+    if (req.kind == PictureKind::Planet) {
+        QImage planet;
+        if (const Status st = LoadPicture(req.input, planet); !st) {
+            err << "quillmere-render: " << PrintableValue(st.message) << "\n";
+            return 2;
+        }
+        NameResolution named = PlanetResolutionFromName(req.input);
+        planetResolution = req.planetResolution > 0.0 ? req.planetResolution : named.value;
+        if (req.planetResolution > 0.0)
+            named.note.clear();
+        result = RenderPlanetPicture(s, planet, planetResolution, true);
+        if (!named.note.empty())
+            result.notes.push_back(named.note);
+    } else {
+        result = ComputePicture(s, in);
+    }
     if (!result.status) {
         err << "quillmere-render: " << result.status.message << "\n";
         return 2;
@@ -69,7 +85,7 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     QImage shown = result.spare;
     if (!(levels == ColourLevels{}))
         shown = ColourBalanced(shown, levels);
-    if (TraitsOf(req.kind).zoomBar && req.zoom != 250)
+    if ((TraitsOf(req.kind).zoomBar || req.kind == PictureKind::Planet) && req.zoom != 250)
         shown = Zoomed(shown, ZoomFactor(req.zoom));
     std::vector<OutputFile> files;
     files.push_back({req.output, encode(shown, req.output)});
@@ -123,6 +139,8 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
                 n += b;
             out << "wavelengths=" << n << "\n";
         }
+        if (req.kind == PictureKind::Planet)
+            out << "planet_resolution=" << fmt(planetResolution) << "\n";
         if (!result.label.empty())
             out << "label=" << result.label << "\n";
     }

@@ -65,6 +65,7 @@ const std::vector<NumberOption>& numberOptions()
         {"--mag-b", "M", -30, 30, 2, [](RenderRequest& r, double v) { r.magnitudeB = v; }, "double only: magnitude of the companion (0)"},
         {"--fringes", "F", 1, 50, 0, [](RenderRequest& r, double v) { r.fringes = int(v); }, "inter only: interference bars (10)"},
         {"--zoom", "POS", 5, 1000, 0, [](RenderRequest& r, double v) { r.zoom = int(v); }, "eyepiece zoom of star, chroma and double pictures, 250 is 1x (250)"},
+        {"--planet-resolution", "PX", 5, 20, 1, [](RenderRequest& r, double v) { r.planetResolution = v; }, "planet only: pixels per arc-second of the picture (from its name, else 10)"},
         {"--seed", "N", 0, 4294967295.0, 0, [](RenderRequest& r, double v) { r.seed = std::uint32_t(v); }, "turbulence screen seed, 0 from the clock (0)"},
         {"--gamma", "G", 0.1, 0.95, 2, [](RenderRequest& r, double v) { r.panel.GammaSpin = v; }, "display gamma (0.45)"},
         {"--gamma-slope", "K", 0, 10, 2, [](RenderRequest& r, double v) { r.panel.GammaSlopeSpin = v; }, "slope of the gamma curve's linear toe (4.5)"},
@@ -81,7 +82,7 @@ std::string rangeText(const NumberOption& o)
     return FormatDouble(o.lo) + " .. " + FormatDouble(o.hi);
 }
 
-constexpr const char* kKinds = "star, intra, chroma, double, wave, inter";
+constexpr const char* kKinds = "star, intra, chroma, double, wave, inter, planet";
 
 // An option name: "--" and more, or "-" and one letter. "-1" and "-inf" are values.
 bool isOptionName(const std::string& a)
@@ -180,7 +181,8 @@ std::string RenderUsage()
          "  chroma   the star summed over wavelengths in their spectral colours\n"
          "  double   the star with a companion\n"
          "  wave     the wavefront in false colour\n"
-         "  inter    the interferogram\n\n"
+         "  inter    the interferogram\n"
+         "  planet   the picture --input FILE (BMP, JPEG, TIFF, PNG) through the telescope\n\n"
          "Output\n"
          "  -o FILE             picture to write, .png, .bmp, .jpg (quality 100), .tif or .tiff\n"
          "  --stats             print key=value figures of the computation\n"
@@ -230,11 +232,11 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             req.stats = true;
             continue;
         }
-        if (a == "-o" || a == "--profile" || a == "--mtf") {
+        if (a == "-o" || a == "--profile" || a == "--mtf" || a == "--input") {
             const std::string* v = needValue();
             if (!v || v->empty())
                 return failure(a + ": missing file name");
-            (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : req.mtfCsv) = *v;
+            (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : a == "--mtf" ? req.mtfCsv : req.input) = *v;
             continue;
         }
         if (a == "--wavelengths") {
@@ -330,7 +332,7 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
         if (kindSeen)
             return failure("unexpected argument \"" + shown + "\" (see --help)");
         const auto kind = KindFromKeyword(a);
-        if (!kind || *kind == PictureKind::Planet || *kind == PictureKind::Quil)
+        if (!kind || *kind == PictureKind::Quil)
             return failure("KIND: \"" + shown + "\" is not a kind; allowed: " + kKinds);
         req.kind = *kind;
         kindSeen = true;
@@ -338,10 +340,12 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
 
     if (!kindSeen)
         return failure(std::string("KIND: missing; allowed: ") + kKinds + " (see --help)");
-    if ((req.kind == PictureKind::Wave || req.kind == PictureKind::Inter) &&
+    if (req.kind == PictureKind::Planet && req.input.empty())
+        return failure("--input: missing; planet needs the picture file (BMP, JPEG, TIFF or PNG)");
+    if ((req.kind == PictureKind::Wave || req.kind == PictureKind::Inter || req.kind == PictureKind::Planet) &&
         (!req.profileCsv.empty() || !req.mtfCsv.empty()))
         return failure(std::string(req.profileCsv.empty() ? "--mtf" : "--profile") +
-                       ": a wavefront picture has no star to evaluate; allowed with star, intra, chroma, double");
+                       ": this picture has no star to evaluate; allowed with star, intra, chroma, double");
     if (listGiven && gridGiven)
         return failure("--wavelengths: give either a list or --from, --to and --step, not both");
     if (gridGiven)

@@ -13,7 +13,7 @@
 namespace qm {
 
 struct RenderRequest {
-    PictureKind kind = PictureKind::Star;   // star, intra, chroma, double, wave or inter
+    PictureKind kind = PictureKind::Star;   // star, intra, chroma, double, wave, inter or planet
     std::string output;                 // .png or .bmp, the bytes as given
     bool stats = false;
     std::string profileCsv;
@@ -33,6 +33,9 @@ struct RenderRequest {
     int fringes = 10;
     // a fixed seed for the turbulence screen; 0 draws it from the clock
     std::uint32_t seed = 0;
+    // planet: the picture file and its resolution (0: from the file name)
+    std::string input;
+    double planetResolution = 0.0;
     // the eyepiece zoom position (250: factor 1) and the colour levels
     int zoom = 250;
     std::array<int, 4> levels = {100, 100, 100, 100};   // red, green, blue, luminosity

@@ -133,6 +133,35 @@ Status SavePictureAs(const QImage& picture, const std::string& chosen, PictureFo
     return failure.empty() ? Status::success() : Status::failure(failure);
 }
 
+Status LoadPicture(const std::string& path, QImage& picture)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return Status::failure(path + ": not a readable picture file.");
+    const auto format = FormatForName(path);
+    if (!format)
+        return Status::failure(path + ": not a JPEG, BMP, TIFF or PNG picture.");
+    if (*format == PictureFormat::Tiff)
+        return ReadTiff(path, picture);
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxTiffBytes)
+        return Status::failure(path + ": the file is too large.");
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::size_t(size), '\0');
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    bytes.resize(std::size_t(in.gcount()));
+    if (*format == PictureFormat::Jpeg) {
+        const Status st = DecodeJpeg(bytes, picture);
+        return st ? st : Status::failure(path + ": " + st.message);
+    }
+    QImage image;
+    if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size()),
+                            *format == PictureFormat::Bmp ? "BMP" : "PNG"))
+        return Status::failure(path + ": the picture cannot be decoded.");
+    picture = image.convertToFormat(QImage::Format_RGB32);
+    return Status::success();
+}
+
 FilterInfo FilterOf(ResampleFilter f)
 {
     switch (f) {

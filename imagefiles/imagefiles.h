@@ -36,6 +36,12 @@ std::string SavedName(const std::string& chosen, PictureFormat format);
 // message gives the reason of a failure.
 Status SavePictureAs(const QImage& picture, const std::string& chosen, PictureFormat format);
 
+// Reads a picture file by its extension (any letter case): JPEG through
+// libjpeg, TIFF through the program's reader, BMP and PNG through QImage. Only
+// regular files are read. On failure the picture is kept and the message names
+// the file and the reason.
+Status LoadPicture(const std::string& path, QImage& picture);
+
 enum class ResampleFilter { Box, Triangle, Hermite, Bell, BSpline, Lanczos3, Mitchell };
 
 struct FilterInfo {

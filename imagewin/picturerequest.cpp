@@ -2,11 +2,14 @@
 
 #include "engine/fft.h"
 #include "engine/nint.h"
+#include "engine/opdfiles.h"
+#include "engine/planet.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
 #include "spectra/spectra.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -393,6 +396,58 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
     r.spare = r.display;
     if (hooks.progress)
         hooks.progress(total, total);
+    return r;
+}
+
+NameResolution PlanetResolutionFromName(const std::string& path)
+{
+    NameResolution r;
+    std::string name = path.substr(path.find_last_of("/\\") == std::string::npos ? 0 : path.find_last_of("/\\") + 1);
+    if (const auto dot = name.rfind('.'); dot != std::string::npos)
+        name.erase(dot);
+    std::size_t start = name.size();
+    while (start > 0 && (std::isdigit(static_cast<unsigned char>(name[start - 1])) || name[start - 1] == '_'))
+        --start;
+    std::string tail = name.substr(start);
+    if (tail.empty())
+        return r;
+    for (char& c : tail)
+        if (c == '_')
+            c = '.';
+    const auto v = ParseNumber(tail);
+    if (!v || !(*v > 0.0)) {
+        r.note = "the name's tail \"" + tail + "\" is no resolution; 10 pixels per arc-second taken";
+        return r;
+    }
+    r.value = *v;
+    return r;
+}
+
+PictureResult RenderPlanetPicture(SimState& s, const QImage& planet, double resolution, bool restoreResolution,
+                                  const PictureHooks& hooks)
+{
+    PictureResult r;
+    const QImage rgb = planet.convertToFormat(QImage::Format_RGB888);
+    PlanetPicture picture{rgb.width(), rgb.height(), {}};
+    picture.rgb.reserve(std::size_t(rgb.width()) * rgb.height() * 3);
+    for (int y = 0; y < rgb.height(); ++y)
+        picture.rgb.insert(picture.rgb.end(), rgb.constScanLine(y), rgb.constScanLine(y) + 3 * rgb.width());
+    std::function<void(int)> progress;
+    if (hooks.progress)
+        progress = [&hooks](int percent) { hooks.progress(percent, 100); };
+    r.status = RenderPlanet(s, picture, resolution, restoreResolution, progress);
+    if (!r.status && picture.width > 512)
+        return r;
+    const int w = std::min(picture.width, 512), h = std::min(picture.height, 512);
+    QImage out(std::max(1, w), std::max(1, h), QImage::Format_RGB32);
+    out.fill(Qt::black);
+    const int left = 255 - w / 2, top = 255 - h / 2;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (left + x >= 0 && top + y >= 0 && left + x < kDibSide && top + y < kDibSide)
+                out.setPixel(x, y, s.DisplayDib[std::size_t(top + y) * kDibSide + left + x]);
+    r.display = out;
+    r.spare = out;
     return r;
 }
 

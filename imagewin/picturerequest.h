@@ -97,6 +97,22 @@ QImage RenderWavefrontMap(SimState& s, int size, std::string& label);
 // by fringes bars across the picture. Paints DisplayDib and returns its corner square.
 QImage RenderInterferogram(SimState& s, int size, int fringes);
 
+// The resolution a planet picture's file name gives: the name without folder
+// and extension, its longest tail of digits and "_", each "_" read as the
+// decimal point (jup12_5.bmp gives 12.5). With no tail, 10; a tail that is no
+// number gives 10 and a note saying so.
+struct NameResolution {
+    double value = 10.0;
+    std::string note;
+};
+NameResolution PlanetResolutionFromName(const std::string& path);
+
+// The planet as the telescope shows it: renders the picture (at most 512 x
+// 512) at the planet resolution and returns the centre of DisplayDib at the
+// picture's size. restoreResolution as for RenderPlanet.
+PictureResult RenderPlanetPicture(SimState& s, const QImage& planet, double resolution, bool restoreResolution,
+                                  const PictureHooks& hooks = {});
+
 // What the last synthesis' pupil tells the user: no open sample at all, or a
 // pupil radius below kFinePupilRadius samples, with the resolution that would
 // give at least that many (or that none in range does).

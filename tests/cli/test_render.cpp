@@ -425,4 +425,50 @@ TEST(RenderKinds, ZoomAndLevelsShapeThePictureAsTheWindowShowsIt)
     EXPECT_EQ(render({"star", "--zoom", "4", "-o", dir.file("x.png")}).status, 2);
 }
 
+TEST(RenderPlanet, EveryPictureFormatThroughTheTelescope)
+{
+    TempDir dir;
+    QImage photo(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            photo.setPixel(x, y, qRgb((x / 20) % 2 ? 220 : 40, 120, (y / 25) % 2 ? 200 : 30));
+    ASSERT_TRUE(qm::SavePictureAs(photo, dir.file("mars.png"), qm::PictureFormat::Png));
+    ASSERT_TRUE(qm::SavePictureAs(photo, dir.file("mars.bmp"), qm::PictureFormat::Bmp));
+    ASSERT_TRUE(qm::SavePictureAs(photo, dir.file("mars.jpg"), qm::PictureFormat::Jpeg));
+    ASSERT_TRUE(qm::SavePictureAs(photo, dir.file("mars.tif"), qm::PictureFormat::Tiff));   // written as mars.TIF
+    for (const char* name : {"mars.png", "mars.bmp", "mars.jpg", "mars.TIF"}) {
+        const std::string out = dir.file(std::string("q-") + name + ".png");
+        const Outcome r = render({"planet", "--input", dir.file(name), "-o", out, "--stats"});
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        const QImage seen(QString::fromStdString(out));
+        EXPECT_EQ(seen.size(), QSize(300, 200)) << name;
+        // Blurred, but the stripes still show: bright and dark columns differ.
+        EXPECT_GT(qRed(seen.pixel(30, 100)), qRed(seen.pixel(10, 100)) + 40) << name;
+        EXPECT_NE(r.out.find("planet_resolution=10\n"), std::string::npos) << r.out;
+    }
+    ASSERT_TRUE(qm::SavePictureAs(photo, dir.file("jup12_5.png"), qm::PictureFormat::Png));
+    Outcome r = render({"planet", "--input", dir.file("jup12_5.png"), "-o", dir.file("j.png"), "--stats"});
+    EXPECT_NE(r.out.find("planet_resolution=12.5\n"), std::string::npos) << r.out;
+    r = render({"planet", "--input", dir.file("jup12_5.png"), "--planet-resolution", "8", "-o", dir.file("k.png"), "--stats"});
+    EXPECT_NE(r.out.find("planet_resolution=8\n"), std::string::npos) << r.out;
+
+    // Files that do not read: status 2, the reason, no output.
+    const std::string broken = dir.write("broken.tif", "II*\0\0\0\0");
+    for (const std::string& bad : {broken, dir.file("missing.png"), dir.write("text.jpg", "not a jpeg")}) {
+        TempDir outDir;
+        r = render({"planet", "--input", bad, "-o", outDir.file("x.png")});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(std::filesystem::is_empty(outDir.path()));
+    }
+    r = render({"planet", "--input", broken, "-o", dir.file("x.png")});
+    EXPECT_NE(r.err.find("is not a valid TIFF file"), std::string::npos) << r.err;
+    QImage huge(600, 100, QImage::Format_RGB32);
+    huge.fill(Qt::white);
+    ASSERT_TRUE(qm::SavePictureAs(huge, dir.file("huge.png"), qm::PictureFormat::Png));
+    r = render({"planet", "--input", dir.file("huge.png"), "-o", dir.file("h.png")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("at most 512 x 512"), std::string::npos) << r.err;
+}
+
 } // namespace

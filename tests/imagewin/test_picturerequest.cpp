@@ -138,4 +138,17 @@ TEST(PupilNotes, EmptyAndCoarsePupilsAreExplained)
     EXPECT_TRUE(qm::ComputePicture(*fine, in).notes.empty());
 }
 
+TEST(PlanetNames, ResolutionFromTheFileName)
+{
+    EXPECT_EQ(qm::PlanetResolutionFromName("/pics/saturn.bmp").value, 10.0);
+    EXPECT_EQ(qm::PlanetResolutionFromName("m10.jpg").value, 10.0);
+    EXPECT_EQ(qm::PlanetResolutionFromName("C:\\pics\\jup12_5.bmp").value, 12.5);
+    EXPECT_EQ(qm::PlanetResolutionFromName("mars_7.tif").value, 0.7);   // the "_" is the decimal point
+    EXPECT_TRUE(qm::PlanetResolutionFromName("jup12_5.bmp").note.empty());
+    const qm::NameResolution bad = qm::PlanetResolutionFromName("x_12_5.bmp");   // reads .12.5
+    EXPECT_EQ(bad.value, 10.0);
+    EXPECT_NE(bad.note.find(".12.5"), std::string::npos);
+    EXPECT_EQ(qm::PlanetResolutionFromName("2020.png").value, 2020.0);
+}
+
 } // namespace
