@@ -3,6 +3,7 @@
 // the same run:
 //   build/bench/engine_bench --benchmark_repetitions=3
 #include "engine/fft.h"
+#include "engine/planet.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
 #include "engine/turbulence.h"
@@ -113,6 +114,23 @@ void BM_ChromaImage(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ChromaImage)->Arg(301)->Unit(benchmark::kMillisecond);
+
+// A 512 x 512 planet through the default telescope: three passes of three
+// forward and one inverse 512 x 512 transforms.
+void BM_RenderPlanet(benchmark::State& state)
+{
+    auto s = starState(false);
+    qm::BuildGammaTable(*s);
+    const int side = int(state.range(0));
+    qm::PlanetPicture picture{side, side, std::vector<std::uint8_t>(std::size_t(side) * side * 3)};
+    for (std::size_t i = 0; i < picture.rgb.size(); ++i)
+        picture.rgb[i] = std::uint8_t((i * 7919) % 251);
+    for (auto _ : state) {
+        qm::RenderPlanet(*s, picture, 10.0, true);
+        benchmark::DoNotOptimize(s->DisplayDib.data());
+    }
+}
+BENCHMARK(BM_RenderPlanet)->Arg(512)->Unit(benchmark::kMillisecond);
 
 // The phases of one default star, for seeing where the time goes: the pupil, the
 // pruned transform with the intensity formed in its second pass, and the whole

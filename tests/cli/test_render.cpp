@@ -134,7 +134,7 @@ TEST(Render, BadInputExitsWithTwoAndWritesNothing)
         {{"star", "--coma", "1e999"}, "--coma: \"1e999\" is not a number"},
         {{"star", "--aperture", "900"}, "--aperture: 900 mm is above the largest aperture at resolution 10; allowed: 5 .. 825"},
         {{"star", "--aperture", "5", "--resolution", "20", "--fft", "128"}, "below one sample"},
-        {{"planet"}, "KIND: \"planet\" is not a kind"},
+        {{"planet"}, "--input: missing; planet needs the picture file"},
         {{}, "KIND: missing"},
         {{"star", "star"}, "unexpected argument"},
         {{"star"}, "-o: missing output file"},
@@ -385,8 +385,8 @@ TEST(RenderKinds, BadColourDoubleAndFringeValuesExitWithTwo)
         {{"double", "--mag-b", "31"}, "--mag-b"},
         {{"inter", "--fringes", "0"}, "--fringes: 0 is out of range; allowed: 1 .. 50"},
         {{"star", "--seed", "-1"}, "--seed"},
-        {{"wave", "--profile", "p.csv"}, "--profile: a wavefront picture has no star to evaluate"},
-        {{"quil"}, "KIND: \"quil\" is not a kind; allowed: star, intra, chroma, double, wave, inter"},
+        {{"wave", "--profile", "p.csv"}, "--profile: this picture has no star to evaluate"},
+        {{"quil"}, "KIND: \"quil\" is not a kind; allowed: star, intra, chroma, double, wave, inter, planet"},
     };
     for (const Case& c : cases) {
         TempDir dir;
