@@ -13,6 +13,8 @@
 
 #include <QDockWidget>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -183,6 +185,44 @@ void TMainForm::RxSpeedButton2Click()
 void TMainForm::RxSpeedButton1Click()
 {
     imageCommand(PictureKind::Double, true);
+}
+
+void TMainForm::PlanetImageButtonClick()
+{
+    if (busy_)
+        return;
+    const QString start = settings_->read(QStringLiteral("ImageDirectory")).value_or(QString());
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Load a planetary image"), start,
+        QStringLiteral("JPEG (*.jpg *.JPG *.jpeg);;BMP (*.bmp *.BMP);;TIFF (*.tif *.TIF *.tiff);;PNG (*.png *.PNG)"));
+    if (file.isEmpty())
+        return;
+    openPlanetFile(file);
+}
+
+void TMainForm::openPlanetFile(const QString& file)
+{
+    settings_->write(QStringLiteral("ImageDirectory"), QFileInfo(file).absolutePath() + QLatin1Char('/'));
+    ImageKind = PictureKind::Planet;
+    PlanetFile = file;
+    // Below the active picture, at the left edge.
+    if (mdi_->subWindowList().isEmpty())
+        NextWindowLeft = 0;
+    NextWindowTop = 0;
+    if (QMdiSubWindow* active = mdi_->activeSubWindow(); active && qobject_cast<TMDIImage*>(active->widget())) {
+        NextWindowTop = active->height();
+        NextWindowLeft = 0;
+    }
+    CreateImageWindow(PictureKind::Planet);
+}
+
+void TMainForm::openPlanetView(const QString& file, double resolution)
+{
+    ImageKind = PictureKind::Quil;
+    PlanetFile = file;
+    PlanetResolution = resolution;
+    placeBeside();
+    CreateImageWindow(PictureKind::Quil);
 }
 
 void TMainForm::RxSpeedButton3Click()

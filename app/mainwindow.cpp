@@ -288,7 +288,8 @@ void TMainForm::buildToolBar()
     wave->setMenu(waveMenu);
     wave->setPopupMode(QToolButton::InstantPopup);
     // Commands whose windows are not built yet are shown, but disabled.
-    for (QToolButton* b : {planet, slice, opd})
+    connect(planet, &QToolButton::clicked, this, &TMainForm::PlanetImageButtonClick);
+    for (QToolButton* b : {slice, opd})
         b->setEnabled(false);
     connect(dbl, &QToolButton::clicked, this, &TMainForm::RxSpeedButton1Click);
     connect(star, &QToolButton::clicked, this, &TMainForm::StarImageButtonClick);

@@ -54,6 +54,7 @@ public:
     void RxSpeedButton2Click();    // Intra/Extra
     void RxSpeedButton3Click();    // Chroma
     void RxSpeedButton1Click();    // Double
+    void PlanetImageButtonClick();
     void AllScopeButtonClick();    // Calculate all
     void PointAtClick();           // update of the active image
     void RxSpeedButton5Click();    // MTF
@@ -76,6 +77,8 @@ public:
 
     // The kind of the next picture, set by the image commands.
     PictureKind ImageKind = PictureKind::Star;
+    QString PlanetFile;
+    double PlanetResolution = 10.0;
     int NextWindowLeft = 0;
     int NextWindowTop = 0;
     bool MtfFormOpen = false;
@@ -113,6 +116,11 @@ public:
     void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) override;
     void fillMtfChannel(int pass, int wavelength, const MtfCurves& curves) override;
     void showProgress(int done, int total) override;
+    QString planetFile() const override { return PlanetFile; }
+    void openPlanetView(const QString& file, double resolution) override;
+    double planetResolution() const override { return PlanetResolution; }
+    // Opens a planet picture file as a "planet" window (the Planet command after its dialog).
+    void openPlanetFile(const QString& file);
     double separation() const override;
     int positionAngle() const override;
     double magnitudeA() const override;

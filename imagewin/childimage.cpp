@@ -6,6 +6,7 @@
 #include "imagewin/spinboxes.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QTimer>
@@ -104,7 +105,18 @@ TMDIImage::TMDIImage(PictureKind kind, const ImageWindowLinks& links, QWidget* p
     mtfCurves.curve1.assign(s.FftSize / 2, 0.0f);
     mtfCurves.curve2.assign(s.FftSize / 2, 0.0f);
 
+    if (traits().shape == PictureShape::FromFile) {
+        FileName = links_.frame.planetFile();
+        planetResolution_ = links_.frame.planetResolution();
+    }
     setUpForKind();
+    if (Kind == PictureKind::Planet) {
+        // The resolution the file's name gives, else 10.
+        const NameResolution named = PlanetResolutionFromName(FileName.toStdString());
+        ImageSpinControl_->setValue(named.value);
+        if (!named.note.empty())
+            links_.frame.log(QString::fromStdString(named.note));
+    }
     recompute(PicturePhase::Creation);
     logEnd(start);
     if (!lastStatus_)
@@ -303,6 +315,8 @@ void TMDIImage::recompute(PicturePhase phase)
             in.defocus = ImageSpinControl_->value();
         if (t.spinRole == SpinRole::Fringes)
             in.fringes = NintI(ImageSpinControl_->value());
+        in.planetFile = FileName.toStdString();
+        in.planetResolution = planetResolution_;
         in.separation = links_.doubles.separation();
         in.angle = links_.doubles.positionAngle();
         in.magnitudeA = links_.doubles.magnitudeA();
@@ -332,6 +346,17 @@ void TMDIImage::recompute(PicturePhase phase)
             recordStar(r.star);
         displayImage_ = std::move(r.display);
         spareImage_ = std::move(r.spare);
+    }
+    if (t.shape == PictureShape::FromFile) {
+        layoutFor(spareImage_.width(), spareImage_.height());
+        const QString name = QFileInfo(FileName).fileName();
+        kindLabel_ = Kind == PictureKind::Planet
+                         ? name + QStringLiteral("(") + QString::number(spareImage_.width()) + QLatin1Char('x') +
+                               QString::number(spareImage_.height()) + QLatin1Char(')')
+                         : name;
+        // Updating the loaded picture renders the view through the telescope.
+        if (Kind == PictureKind::Planet && phase == PicturePhase::Update && lastStatus_)
+            links_.frame.openPlanetView(FileName, ImageSpinControl_->value());
     }
     if (t.spinRole == SpinRole::EyepieceReadout)
         eyepieceReadout();

@@ -108,6 +108,7 @@ private:
     // A computation that lets events run is under way; a close waits for it.
     bool computing_ = false;
     bool closeWhenDone_ = false;
+    double planetResolution_ = 10.0;   // the view's rendering resolution (quil)
 };
 
 // Milliseconds since midnight, as the log's elapsed times are measured.

@@ -78,6 +78,12 @@ public:
     // Progress of a long computation: shown from the first call, hidden when
     // done reaches total. The frame takes no new commands in between.
     virtual void showProgress(int done, int total) = 0;
+    // The planet picture file the next planet window shows.
+    virtual QString planetFile() const = 0;
+    // A planet window's update opens its view through the telescope.
+    virtual void openPlanetView(const QString& file, double resolution) = 0;
+    // The resolution the next planet view is rendered at.
+    virtual double planetResolution() const = 0;
 
 protected:
     ~FrameServices() = default;

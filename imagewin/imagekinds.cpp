@@ -20,8 +20,8 @@ constexpr std::array<KindTraits, 8> kTraits = {{
     {PictureKind::Intra,  PictureShape::DoubleWidth, SpinRole::Defocus,          kDefocus,          false, true,  true,  true,  true,  false, LabelUse::Fixed,         "Focus (waves)", false, true},
     {PictureKind::Wave,   PictureShape::Square,      SpinRole::Hidden,           kEyepiece,         false, false, false, false, true,  false, LabelUse::Result,        "",              true,  true},
     {PictureKind::Inter,  PictureShape::Square,      SpinRole::Fringes,          kFringes,          false, false, false, false, true,  false, LabelUse::TelescopeName, "",              true,  true},
-    {PictureKind::Planet, PictureShape::FromFile,    SpinRole::PlanetResolution, kPlanetResolution, false, false, false, false, false, false, LabelUse::FileName,      "",              false, false},
-    {PictureKind::Quil,   PictureShape::FromFile,    SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::FileName,      "",              false, false},
+    {PictureKind::Planet, PictureShape::FromFile,    SpinRole::PlanetResolution, kPlanetResolution, false, false, false, false, false, false, LabelUse::FileName,      "",              false, true},
+    {PictureKind::Quil,   PictureShape::FromFile,    SpinRole::EyepieceReadout,  kEyepiece,         true,  true,  true,  false, true,  false, LabelUse::FileName,      "",              false, true},
 }};
 
 constexpr std::array<std::string_view, 8> kKeywords = {"star", "chroma", "double", "intra",

@@ -4,6 +4,7 @@
 #include "engine/nint.h"
 #include "engine/opdfiles.h"
 #include "engine/planet.h"
+#include "imagefiles/imagefiles.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
 #include "spectra/spectra.h"
@@ -467,6 +468,25 @@ PictureResult ComputePicture(SimState& s, const PictureInputs& in, const Picture
     case PictureKind::Wave:
         computeWave(s, in, r);
         break;
+    case PictureKind::Planet:
+    case PictureKind::Quil: {
+        QImage planet;
+        r.status = LoadPicture(in.planetFile, planet);
+        if (!r.status) {
+            r.display = QImage(in.size, in.size, QImage::Format_RGB32);
+            r.display.fill(Qt::black);
+            r.spare = r.display;
+            break;
+        }
+        if (in.kind == PictureKind::Planet) {
+            r.display = planet;
+            r.spare = planet;
+        } else {
+            // A new view restores the panel's resolution; an update keeps the planet's.
+            r = RenderPlanetPicture(s, planet, in.planetResolution, in.phase == PicturePhase::Creation, hooks);
+        }
+        break;
+    }
     case PictureKind::Inter:
         computeInter(s, in, r);
         break;

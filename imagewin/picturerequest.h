@@ -32,6 +32,9 @@ struct PictureInputs {
     int angle = 0;
     double magnitudeA = 0.0, magnitudeB = 0.0;
     bool wantMtf = false;    // form the MTF curves of the star (an MTF window is open)
+    // planet and quil: the picture file and its resolution (pixels per arc-second)
+    std::string planetFile;
+    double planetResolution = 10.0;
 };
 
 struct StarFigures;

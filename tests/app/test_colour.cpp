@@ -3,6 +3,7 @@
 #include "analysis/chromacontrol.h"
 #include "app/doublestartool.h"
 #include "app/imagesetting.h"
+#include "app/settingsstore.h"
 #include "support/mainwindowtest.h"
 
 #include <QAction>
@@ -248,6 +249,50 @@ TEST_F(MainWindowTest, ZoomBarChangesEyepieceCaptionAndPicture)
 
     window->RxSpeedButton2Click();
     EXPECT_FALSE(imageAt(1)->findChild<QScrollBar*>("Zoom")->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, PlanetWindowAndItsViewThroughTheTelescope)
+{
+    QImage photo(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            photo.setPixel(x, y, qRgb((x / 20) % 2 ? 220 : 40, 120, 90));
+    const QString file = QString::fromStdString(dir.file("jup12_5.png"));
+    ASSERT_TRUE(photo.save(file));
+    panel().ResolutionSpin->setValue(9);
+    window->openPlanetFile(file);
+    ASSERT_EQ(windows().size(), 1);
+    qm::TMDIImage* planet = imageAt(0);
+    EXPECT_EQ(planet->Kind, qm::PictureKind::Planet);
+    EXPECT_EQ(windows()[0]->windowTitle(), "planetoriginal");
+    EXPECT_EQ(planet->size(), QSize(300 + 32, 200 + 23));
+    EXPECT_EQ(planet->spareImage(), photo);
+    auto* spin = planet->findChild<QDoubleSpinBox*>("ImageSpinControl");
+    EXPECT_EQ(spin->value(), 12.5);
+    EXPECT_EQ(spin->toolTip(), "Resolution control");
+    EXPECT_EQ(planet->findChild<QLabel*>("TelescopeLabel")->text(), "jup12_5.png(300x200)");
+    EXPECT_FALSE(planet->findChild<QToolButton*>("LRGBControlbutton")->isEnabled());
+    EXPECT_EQ(qm::SettingsStore(settingsFile).read("ImageDirectory").value_or(""),
+              QString::fromStdString(dir.path().string()) + "/");
+
+    // Its update opens the view through the telescope, each time a new one.
+    planet->findChild<QToolButton*>("UpdateButton")->click();
+    ASSERT_EQ(windows().size(), 2);
+    qm::TMDIImage* view = imageAt(1);
+    EXPECT_EQ(view->Kind, qm::PictureKind::Quil);
+    EXPECT_EQ(view->spareImage().size(), QSize(300, 200));
+    EXPECT_EQ(view->findChild<QLabel*>("TelescopeLabel")->text(), "jup12_5.png");
+    EXPECT_TRUE(view->findChild<QScrollBar*>("Zoom")->isVisible());
+    EXPECT_GT(qRed(view->spareImage().pixel(30, 100)), qRed(view->spareImage().pixel(10, 100)) + 40);
+    EXPECT_EQ(panel().ResolutionSpin->value(), 9.0);   // a new view restores the panel's resolution
+    EXPECT_EQ(window->Sim().panel.ResolutionSpin, 9.0);
+    window->mdiArea()->setActiveSubWindow(windows()[0]);
+    planet->findChild<QToolButton*>("UpdateButton")->click();
+    EXPECT_EQ(windows().size(), 3);
 }
 
 } // namespace

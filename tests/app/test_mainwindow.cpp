@@ -70,7 +70,7 @@ TEST_F(MainWindowTest, StartsWithOneTelescopeAndTheDefaults)
     ASSERT_TRUE(cascade);
     EXPECT_FALSE(cascade->isEnabled());
     // Unbuilt commands are shown but disabled.
-    EXPECT_FALSE(window->findChild<QToolButton*>("PlanetImageButton")->isEnabled());
+    EXPECT_FALSE(window->findChild<QToolButton*>("RxSpeedButton8")->isEnabled());   // Slice
     EXPECT_TRUE(window->findChild<QToolButton*>("StarImageButton")->isEnabled());
     EXPECT_EQ(window->findChild<QToolButton*>("StarImageButton")->toolTip(), "Create a Star-Test Image");
 

@@ -95,15 +95,16 @@ TEST(PictureRequest, StarAndPairAreThoseOfThePictureMakers)
     }
 }
 
-TEST(PictureRequest, KindsNotBuiltYetAreRefusedWithABlackPicture)
+TEST(PictureRequest, APlanetWithoutItsFileIsRefusedWithABlackPicture)
 {
     auto s = state(100);
     qm::PictureInputs in;
     in.kind = PictureKind::Planet;
     in.size = 128;
+    in.planetFile = "/nonexistent/saturn.bmp";
     const qm::PictureResult r = qm::ComputePicture(*s, in);
     EXPECT_FALSE(r.status);
-    EXPECT_NE(r.status.message.find("\"planet\""), std::string::npos);
+    EXPECT_NE(r.status.message.find("/nonexistent/saturn.bmp"), std::string::npos);
     EXPECT_EQ(r.display.size(), QSize(128, 128));
     EXPECT_EQ(r.display.pixel(64, 64), qRgb(0, 0, 0));
 }
