@@ -119,6 +119,7 @@ public:
     QString planetFile() const override { return PlanetFile; }
     void openPlanetView(const QString& file, double resolution) override;
     double planetResolution() const override { return PlanetResolution; }
+    Measurement& measurement() override { return measurement_; }
     // Opens a planet picture file as a "planet" window (the Planet command after its dialog).
     void openPlanetFile(const QString& file);
     double separation() const override;
@@ -183,6 +184,7 @@ private:
     bool applyingLevels_ = false;
     bool arranging_ = false;
     bool busy_ = false;
+    Measurement measurement_;
 };
 
 } // namespace qm

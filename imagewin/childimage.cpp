@@ -1,6 +1,7 @@
 #include "imagewin/childimage.h"
 
 #include "engine/nint.h"
+#include "engine/psf.h"
 #include "imagewin/glyphs.h"
 #include "imagewin/savepicture.h"
 #include "imagewin/spinboxes.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -130,6 +132,8 @@ void TMDIImage::buildControls()
     DisplayImage_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     DisplayImage_->setStyleSheet(QStringLiteral("background: black"));
     DisplayImage_->setCursor(scopeCursor());
+    DisplayImage_->setMouseTracking(true);
+    DisplayImage_->installEventFilter(this);
 
     // Yellow on a dark translucent backing stays readable over bright pictures.
     TelescopeLabel_ = new QLabel(QStringLiteral("Zoomcontrol"), this);
@@ -182,6 +186,9 @@ void TMDIImage::buildControls()
     // The defocus of an intra/extra pair: the spin moves the slider without an echo,
     // releasing the slider recomputes.
     connect(ImageSpinControl_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
+        // A new planet resolution re-labels the distance measured.
+        if (Kind == PictureKind::Planet && links_.frame.measurement().MeasuredDistance > 0.0)
+            labelDistance();
         if (!traits().defocusSlider)
             return;
         spinEcho_ = true;
@@ -442,6 +449,76 @@ void TMDIImage::logEnd(qint64 startMs)
 {
     links_.frame.log(QStringLiteral("End of Simulation :") + QString::number(TimeOfDayMs() - startMs) +
                      QStringLiteral(" ms"));
+}
+
+bool TMDIImage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DisplayImage_) {
+        if (event->type() == QEvent::MouseMove) {
+            const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+            DisplayImageMouseMove(p.x(), p.y());
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            DisplayImageDblClick();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Marks are drawn by inverting the picture's pixels, so drawing one twice
+// removes it; a redraw of the picture removes them all.
+void TMDIImage::invertCross(int x, int y)
+{
+    QPainter p(&displayImage_);
+    p.setCompositionMode(QPainter::RasterOp_NotDestination);
+    p.drawLine(x, y - 5, x, y + 5);
+    p.drawLine(x - 5, y, x + 5, y);
+}
+
+void TMDIImage::invertMark(int x, int y)
+{
+    QPainter p(&displayImage_);
+    p.setCompositionMode(QPainter::RasterOp_NotDestination);
+    p.drawLine(x, y, x, y + 5);
+    p.drawLine(x - 5, y, x + 5, y);
+}
+
+void TMDIImage::labelDistance()
+{
+    const Measurement& m = links_.frame.measurement();
+    const double perArcsec = ImageSpinControl_->value();
+    const double arcsec = perArcsec > 0.0 ? Nint(m.MeasuredDistance / perArcsec * 100.0) * 0.01 : 0.0;
+    TelescopeLabel_->setText(QStringLiteral("Distance=") + QString::fromStdString(FormatDouble(arcsec)) +
+                             QStringLiteral(" asec"));
+    TelescopeLabel_->adjustSize();
+    TelescopeLabel_->show();
+}
+
+void TMDIImage::DisplayImageMouseMove(int x, int y)
+{
+    Measurement& m = links_.frame.measurement();
+    if (Kind != PictureKind::Planet || !(m.MeasuredDistance > 0.0))
+        return;
+    invertCross(m.CrossX, m.CrossY);
+    invertCross(x, y);
+    m.CrossX = x;
+    m.CrossY = y;
+    showPicture();
+}
+
+void TMDIImage::DisplayImageDblClick()
+{
+    if (Kind != PictureKind::Planet)
+        return;
+    Measurement& m = links_.frame.measurement();
+    invertMark(m.MarkAX, m.MarkAY);
+    m.MarkAX = m.MarkBX;
+    m.MarkAY = m.MarkBY;
+    m.MarkBX = m.CrossX;
+    m.MarkBY = m.CrossY;
+    m.MeasuredDistance = std::hypot(double(m.MarkBX - m.MarkAX), double(m.MarkBY - m.MarkAY)) + 1e-6;
+    invertMark(m.MarkBX, m.MarkBY);
+    labelDistance();
+    showPicture();
 }
 
 void TMDIImage::closeEvent(QCloseEvent* event)

@@ -39,6 +39,9 @@ public:
     void FormActivate();
     // The zoom bar moved: eyepiece, caption, dimming, and the picture redrawn.
     void ZoomChange();
+    // Measuring on planet pictures, at picture coordinates.
+    void DisplayImageMouseMove(int x, int y);
+    void DisplayImageDblClick();
     float zoomFactor() const;
 
     // --- record -----------------------------------------------------------------
@@ -74,6 +77,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -109,6 +113,9 @@ private:
     bool computing_ = false;
     bool closeWhenDone_ = false;
     double planetResolution_ = 10.0;   // the view's rendering resolution (quil)
+    void invertCross(int x, int y);
+    void invertMark(int x, int y);
+    void labelDistance();
 };
 
 // Milliseconds since midnight, as the log's elapsed times are measured.

@@ -61,6 +61,14 @@ protected:
     ~PlotWindows() = default;
 };
 
+// Distance measuring on planet pictures, shared by all windows: the last
+// cursor cross, the two last measured points, and their distance in pixels.
+struct Measurement {
+    int CrossX = 0, CrossY = 0;
+    int MarkAX = 0, MarkAY = 0, MarkBX = 0, MarkBY = 0;
+    double MeasuredDistance = 0.0;
+};
+
 // The frame: log, messages, window placement, the update command and the
 // panel's eyepiece read-out.
 class FrameServices {
@@ -84,6 +92,7 @@ public:
     virtual void openPlanetView(const QString& file, double resolution) = 0;
     // The resolution the next planet view is rendered at.
     virtual double planetResolution() const = 0;
+    virtual Measurement& measurement() = 0;
 
 protected:
     ~FrameServices() = default;

@@ -296,3 +296,36 @@ TEST_F(MainWindowTest, PlanetWindowAndItsViewThroughTheTelescope)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, MeasuringDistancesOnAPlanetPicture)
+{
+    QImage photo(200, 150, QImage::Format_RGB32);
+    photo.fill(qRgb(100, 100, 100));
+    const QString file = QString::fromStdString(dir.file("moon12_5.png"));
+    ASSERT_TRUE(photo.save(file));
+    window->openPlanetFile(file);
+    qm::TMDIImage* planet = imageAt(0);
+    auto* label = planet->findChild<QLabel*>("TelescopeLabel");
+
+    // The cursor cross is armed by the first double-click, from (0, 0) to (0, 0).
+    planet->DisplayImageMouseMove(30, 40);
+    EXPECT_EQ(planet->displayImage().pixel(30, 35), qRgb(100, 100, 100));
+    planet->DisplayImageDblClick();
+    EXPECT_EQ(label->text(), "Distance=0 asec");
+    planet->DisplayImageMouseMove(30, 40);
+    EXPECT_EQ(planet->displayImage().pixel(30, 35), qRgb(155, 155, 155));   // inverted
+    planet->DisplayImageDblClick();
+    // 50 pixels at 12.5 pixels per arc-second.
+    EXPECT_EQ(label->text(), "Distance=4 asec");
+    planet->findChild<QDoubleSpinBox*>("ImageSpinControl")->setValue(10);
+    EXPECT_EQ(label->text(), "Distance=5 asec");
+    // Moving on erases the cross where it was.
+    planet->DisplayImageMouseMove(100, 100);
+    EXPECT_EQ(planet->displayImage().pixel(30, 35), qRgb(100, 100, 100));
+    EXPECT_EQ(planet->displayImage().pixel(100, 95), qRgb(155, 155, 155));
+    EXPECT_EQ(window->measurement().MarkBX, 30);
+}
+
+} // namespace
