@@ -3,11 +3,13 @@
 #include "engine/fft.h"
 #include "engine/psf.h"
 #include "engine/safefile.h"
+#include "imagefiles/fits.h"
 #include "imagefiles/imagefiles.h"
 #include "imagewin/picturerequest.h"
 
 
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
 
@@ -31,6 +33,19 @@ std::string encode(const QImage& picture, const std::string& name)
 }
 
 } // namespace
+
+Status WriteFitsData(const SimState& s, PictureKind kind, const std::string& path)
+{
+    const int n = s.FftSize;
+    std::vector<float> data(std::size_t(n) * n);
+    const bool wave = kind == PictureKind::Wave;
+    const int origin = wave ? 0 : 256 - n / 2;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
+            data[std::size_t(y) * n + x] = wave ? s.WaveMap.at(x, y) : s.PsfImage.at(origin + x, origin + y);
+    return WriteFitsImage(path, n, n, data, TelescopeKeywords(s.Params, s.Wavelength, n, s.ArcsecPerPixel),
+                          wave ? "WAVEFRONT (waves)" : "PSF (unit sum)");
+}
 
 int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
 {
@@ -116,6 +131,17 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
         err << "quillmere-render: " << PrintableValue(failure) << "\n";
         return 1;
+    }
+    if (!req.fits.empty()) {
+        // Written last; if it fails, the outputs just written go too.
+        const Status st = WriteFitsData(s, req.kind, req.fits);
+        if (!st) {
+            std::error_code ec;
+            for (const OutputFile& f : files)
+                std::filesystem::remove(f.path, ec);
+            err << "quillmere-render: " << PrintableValue(st.message) << "\n";
+            return 1;
+        }
     }
 
     for (const std::string& note : result.notes)

@@ -15,6 +15,10 @@ namespace qm {
 // written (nothing of this run is left).
 int RunRender(const RenderRequest& request, std::ostream& out, std::ostream& err);
 
+// The star's unit-sum PSF (N x N around the centre) or, for the wave kind, the
+// wavefront plane as a FITS image with the telescope's keywords.
+Status WriteFitsData(const SimState& s, PictureKind kind, const std::string& path);
+
 // Parses and runs; what main() does.
 int RenderMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

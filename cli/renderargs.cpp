@@ -187,7 +187,8 @@ std::string RenderUsage()
          "  -o FILE             picture to write, .png, .bmp, .jpg (quality 100), .tif or .tiff\n"
          "  --stats             print key=value figures of the computation\n"
          "  --profile FILE.csv  PSF profile and encircled energy\n"
-         "  --mtf FILE.csv      MTF along both grid axes\n\n"
+         "  --mtf FILE.csv      MTF along both grid axes\n"
+         "  --fits FILE         the unit-sum PSF (or the wavefront of wave) as a float32 FITS image\n\n"
          "Telescope (default in brackets)\n"
          "  --fft N             transform size 512, 256 or 128 (512)\n"
          "  --levels R,G,B,L    colour balance levels 0 .. 200 each (100,100,100,100)\n"
@@ -232,11 +233,12 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             req.stats = true;
             continue;
         }
-        if (a == "-o" || a == "--profile" || a == "--mtf" || a == "--input") {
+        if (a == "-o" || a == "--profile" || a == "--mtf" || a == "--input" || a == "--fits") {
             const std::string* v = needValue();
             if (!v || v->empty())
                 return failure(a + ": missing file name");
-            (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : a == "--mtf" ? req.mtfCsv : req.input) = *v;
+            (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : a == "--mtf" ? req.mtfCsv
+                                    : a == "--fits" ? req.fits : req.input) = *v;
             continue;
         }
         if (a == "--wavelengths") {
@@ -340,6 +342,8 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
 
     if (!kindSeen)
         return failure(std::string("KIND: missing; allowed: ") + kKinds + " (see --help)");
+    if (!req.fits.empty() && (req.kind == PictureKind::Inter || req.kind == PictureKind::Planet))
+        return failure("--fits: this picture has no data plane; allowed with star, intra, chroma, double, wave");
     if (req.kind == PictureKind::Planet && req.input.empty())
         return failure("--input: missing; planet needs the picture file (BMP, JPEG, TIFF or PNG)");
     if ((req.kind == PictureKind::Wave || req.kind == PictureKind::Inter || req.kind == PictureKind::Planet) &&
@@ -357,9 +361,9 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
         return failure("-o: \"" + PrintableValue(req.output) + "\" must end in .png, .bmp, .jpg, .tif or .tiff");
     // Two outputs under one name would overwrite each other.
     const std::pair<const char*, const std::string*> outputs[] = {
-        {"-o", &req.output}, {"--profile", &req.profileCsv}, {"--mtf", &req.mtfCsv}};
-    for (std::size_t i = 0; i < 3; ++i)
-        for (std::size_t j = i + 1; j < 3; ++j)
+        {"-o", &req.output}, {"--profile", &req.profileCsv}, {"--mtf", &req.mtfCsv}, {"--fits", &req.fits}};
+    for (std::size_t i = 0; i < 4; ++i)
+        for (std::size_t j = i + 1; j < 4; ++j)
             if (!outputs[i].second->empty() && !outputs[j].second->empty() &&
                 SameFile(*outputs[i].second, *outputs[j].second))
                 return failure(std::string(outputs[j].first) + ": \"" + PrintableValue(*outputs[j].second) +

@@ -18,6 +18,7 @@ struct RenderRequest {
     bool stats = false;
     std::string profileCsv;
     std::string mtfCsv;
+    std::string fits;                   // the PSF (star kinds) or the wavefront (wave) as FITS
     ParamTable params = DefaultParams();
     PanelInputs panel;
     int fftSize = 512;

@@ -2,6 +2,7 @@
 
 #include "engine/nint.h"
 #include "engine/psf.h"
+#include "imagefiles/fits.h"
 #include "imagewin/glyphs.h"
 #include "imagewin/savepicture.h"
 #include "imagewin/spinboxes.h"
@@ -180,7 +181,12 @@ void TMDIImage::buildControls()
 
     connect(UpdateButton_, &QToolButton::clicked, this, [this] { links_.frame.updateActiveImage(); });
     // What is saved is the picture on show, with colour balance and zoom.
-    connect(SaveImageButton_, &QToolButton::clicked, this, [this] { SavePicture(this, displayImage_); });
+    connect(SaveImageButton_, &QToolButton::clicked, this, [this] {
+        const bool hasData = (Kind == PictureKind::Wave && !waveData_.empty()) || (PsfPlane && dataSize_ > 0);
+        SavePicture(this, displayImage_,
+                    hasData ? std::function<Status(const std::string&)>([this](const std::string& p) { return saveData(p); })
+                            : std::function<Status(const std::string&)>());
+    });
     connect(LRGBControlbutton_, &QToolButton::clicked, this, [this] { links_.colour.showColourTool(); });
     connect(DoubleStarTableButton_, &QToolButton::clicked, this, [this] { links_.doubles.showDoubleStarTool(this); });
     // The defocus of an intra/extra pair: the spin moves the slider without an echo,
@@ -351,6 +357,16 @@ void TMDIImage::recompute(PicturePhase phase)
             kindLabel_ = QStringLiteral("Telescope ") + QString::number(links_.scopes.currentScope());
         if (r.star.present)
             recordStar(r.star);
+        const SimState& s = links_.state;
+        dataSize_ = s.FftSize;
+        dataWavelength_ = r.star.present ? r.star.wavelength : s.Wavelength;
+        dataArcsecPerPixel_ = s.ArcsecPerPixel;
+        if (Kind == PictureKind::Wave) {
+            waveData_.resize(std::size_t(dataSize_) * dataSize_);
+            for (int y = 0; y < dataSize_; ++y)
+                for (int x = 0; x < dataSize_; ++x)
+                    waveData_[std::size_t(y) * dataSize_ + x] = s.WaveMap.at(x, y);
+        }
         displayImage_ = std::move(r.display);
         spareImage_ = std::move(r.spare);
     }
@@ -449,6 +465,27 @@ void TMDIImage::logEnd(qint64 startMs)
 {
     links_.frame.log(QStringLiteral("End of Simulation :") + QString::number(TimeOfDayMs() - startMs) +
                      QStringLiteral(" ms"));
+}
+
+Status TMDIImage::saveData(const std::string& path) const
+{
+    const int n = dataSize_;
+    std::vector<float> data;
+    std::string content = "WAVEFRONT (waves)";
+    if (Kind == PictureKind::Wave) {
+        data = waveData_;
+    } else {
+        if (!PsfPlane || n <= 0)
+            return Status::failure("cannot write " + path + ": no data");
+        data.resize(std::size_t(n) * n);
+        const int origin = 256 - n / 2;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x)
+                data[std::size_t(y) * n + x] = PsfPlane->at(origin + x, origin + y);
+        content = "PSF (unit sum)";
+    }
+    return WriteFitsImage(path, n, n, data, TelescopeKeywords(ParamsSnapshot, dataWavelength_, n, dataArcsecPerPixel_),
+                          content);
 }
 
 bool TMDIImage::eventFilter(QObject* watched, QEvent* event)

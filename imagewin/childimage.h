@@ -39,6 +39,9 @@ public:
     void FormActivate();
     // The zoom bar moved: eyepiece, caption, dimming, and the picture redrawn.
     void ZoomChange();
+    // The window's data plane as FITS: the unit-sum PSF of star kinds, the
+    // wavefront of a wave window (the "FITS data" choice of Save Image).
+    Status saveData(const std::string& path) const;
     // Measuring on planet pictures, at picture coordinates.
     void DisplayImageMouseMove(int x, int y);
     void DisplayImageDblClick();
@@ -113,6 +116,11 @@ private:
     bool computing_ = false;
     bool closeWhenDone_ = false;
     double planetResolution_ = 10.0;   // the view's rendering resolution (quil)
+    // The wavefront a wave window shows, for saving as data: N x N, and its grid.
+    std::vector<float> waveData_;
+    int dataSize_ = 0, dataWavelength_ = 555;
+    double dataArcsecPerPixel_ = 0.1;
+
     void invertCross(int x, int y);
     void invertMark(int x, int y);
     void labelDistance();

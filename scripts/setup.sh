@@ -8,7 +8,7 @@ QM_BUILD="$QM_ROOT/build"
 
 qm_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libqcustomplot-dev fonts-dejavu-core libjpeg-dev
+  qt6-base-dev libqcustomplot-dev fonts-dejavu-core libjpeg-dev libcfitsio-dev
   libgtest-dev libgmock-dev
   libbenchmark-dev libfftw3-dev
 )

@@ -4,6 +4,7 @@
 #include "app/doublestartool.h"
 #include "app/imagesetting.h"
 #include "app/settingsstore.h"
+#include "imagefiles/fits.h"
 #include "support/mainwindowtest.h"
 
 #include <QAction>
@@ -326,6 +327,29 @@ TEST_F(MainWindowTest, MeasuringDistancesOnAPlanetPicture)
     EXPECT_EQ(planet->displayImage().pixel(30, 35), qRgb(100, 100, 100));
     EXPECT_EQ(planet->displayImage().pixel(100, 95), qRgb(155, 155, 155));
     EXPECT_EQ(window->measurement().MarkBX, 30);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, PicturesSaveTheirDataAsFits)
+{
+    window->StarImageButtonClick();
+    const std::string star = dir.file("star.fits");
+    ASSERT_TRUE(imageAt(0)->saveData(star));
+    int w = 0, h = 0;
+    std::vector<float> psf;
+    ASSERT_TRUE(qm::ReadFitsImage(star, w, h, psf));
+    EXPECT_EQ(w, 512);
+    double sum = 0;
+    for (float v : psf)
+        sum += v;
+    EXPECT_NEAR(sum, 1.0, 1e-3);
+    window->findChild<QAction*>("WaveMenuitem")->trigger();
+    ASSERT_TRUE(imageAt(1)->saveData(dir.file("wave.fits")));
+    ASSERT_TRUE(qm::ReadFitsImage(dir.file("wave.fits"), w, h, psf));
+    EXPECT_EQ(h, 512);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // quillmere-render: outputs, figures and every bad-input path (status 2, one
 // line naming the option, nothing written).
 #include "cli/render.h"
+#include "imagefiles/fits.h"
 #include "imagefiles/imagefiles.h"
 #include "imagefiles/jpeg.h"
 #include "support/tempdir.h"
@@ -404,7 +405,13 @@ TEST(RenderKinds, ZoomAndLevelsShapeThePictureAsTheWindowShowsIt)
 {
     TempDir dir;
     auto picture = [&](std::vector<std::string> args) {
-        const std::string out = dir.file("p" + std::to_string(args.size()) + args.back() + ".png");
+        std::string name = "p";
+        for (const std::string& a : args)
+            name += a;
+        for (char& c : name)
+            if (c == ',')
+                c = '_';
+        const std::string out = dir.file(name + ".png");
         args.insert(args.end(), {"-o", out});
         EXPECT_EQ(render(args).status, 0);
         return QImage(QString::fromStdString(out));
@@ -469,6 +476,36 @@ TEST(RenderPlanet, EveryPictureFormatThroughTheTelescope)
     r = render({"planet", "--input", dir.file("huge.png"), "-o", dir.file("h.png")});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("at most 512 x 512"), std::string::npos) << r.err;
+}
+
+TEST(RenderFits, PsfAndWavefrontPlanesWithTheirKeywords)
+{
+    TempDir dir;
+    ASSERT_EQ(render({"star", "--fft", "256", "-o", dir.file("s.png"), "--fits", dir.file("s.fits")}).status, 0);
+    int w = 0, h = 0;
+    std::vector<float> psf;
+    ASSERT_TRUE(qm::ReadFitsImage(dir.file("s.fits"), w, h, psf));
+    EXPECT_EQ(w, 256);
+    double sum = 0.0;
+    for (float v : psf)
+        sum += v;
+    EXPECT_NEAR(sum, 1.0, 1e-3);   // unit sum
+    EXPECT_EQ(std::max_element(psf.begin(), psf.end()) - psf.begin(), 128 * 256 + 128);
+
+    ASSERT_EQ(render({"wave", "--focus", "1", "-o", dir.file("w.png"), "--fits", dir.file("w.fits")}).status, 0);
+    std::vector<float> wave;
+    ASSERT_TRUE(qm::ReadFitsImage(dir.file("w.fits"), w, h, wave));
+    EXPECT_EQ(w, 512);
+    EXPECT_GT(*std::max_element(wave.begin(), wave.end()), 0.9f);
+
+    const Outcome refused = render({"inter", "-o", dir.file("i.png"), "--fits", dir.file("i.fits")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--fits: this picture has no data plane"), std::string::npos);
+    // A FITS that cannot be written takes the run's other outputs with it.
+    TempDir out;
+    const Outcome failed = render({"star", "-o", out.file("s.png"), "--fits", out.file("nodir/s.fits")});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(out.path()));
 }
 
 } // namespace

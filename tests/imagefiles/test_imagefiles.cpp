@@ -1,5 +1,6 @@
 // TIFF files byte for byte, the reader's refusals in its own words, and the
 // resampler's factors, mirror rule and kernels.
+#include "imagefiles/fits.h"
 #include "imagefiles/imagefiles.h"
 #include "imagefiles/jpeg.h"
 #include "imagefiles/tiff.h"
@@ -337,6 +338,39 @@ TEST(SavePicture, FormatsNamesAndTheTifRule)
     const qm::Status st = qm::SavePictureAs(picture, dir.file("nodir/p.jpg"), qm::PictureFormat::Jpeg);
     EXPECT_FALSE(st);
     EXPECT_NE(st.message.find("cannot write"), std::string::npos) << st.message;
+}
+
+TEST(Fits, FloatPlaneWithTheTelescopeKeywordsReadsBack)
+{
+    TempDir dir;
+    std::vector<float> data(16 * 8);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = float(i) * 0.25f - 3.0f;
+    qm::ParamTable params = qm::DefaultParams();
+    params[qm::prmAperture].Value = 150;
+    const auto keys = qm::TelescopeKeywords(params, 555, 512, 0.1);
+    ASSERT_EQ(keys.size(), std::size_t(qm::kParamCount) + 3);
+    EXPECT_EQ(keys[qm::prmAperture].name, "APERTURE");
+    EXPECT_EQ(keys[qm::prmAperture].value, 150.0);
+    ASSERT_TRUE(qm::WriteFitsImage(dir.file("p.fits"), 16, 8, data, keys, "PSF (unit sum)"));
+    const std::string bytes = slurp(dir.file("p.fits"));
+    EXPECT_EQ(bytes.size() % 2880, 0u);
+    EXPECT_EQ(bytes.substr(0, 9), "SIMPLE  =");
+    EXPECT_NE(bytes.find("BITPIX  =                  -32"), std::string::npos);
+    EXPECT_NE(bytes.find("APERTURE= "), std::string::npos);
+    EXPECT_NE(bytes.find("WAVELEN = "), std::string::npos);
+    EXPECT_NE(bytes.find("PIXSCALE= "), std::string::npos);
+    int w = 0, h = 0;
+    std::vector<float> back;
+    ASSERT_TRUE(qm::ReadFitsImage(dir.file("p.fits"), w, h, back));
+    EXPECT_EQ(w, 16);
+    EXPECT_EQ(h, 8);
+    EXPECT_EQ(back, data);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);   // no temporary left
+
+    EXPECT_FALSE(qm::WriteFitsImage(dir.file("nodir/p.fits"), 16, 8, data, keys, "PSF"));
+    EXPECT_FALSE(qm::WriteFitsImage(dir.file("q.fits"), 16, 9, data, keys, "PSF"));   // too little data
+    EXPECT_FALSE(qm::ReadFitsImage(dir.write("bad.fits", "not a fits file"), w, h, back));
 }
 
 } // namespace
