@@ -108,6 +108,7 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
             sums[ch] += picture.rgb[i * 3 + std::size_t(ch)];
 
     std::vector<float> planetRgb(std::size_t(kFrame) * kFrame * 3, 0.0f);
+    std::vector<double> roots(std::size_t(kFrame) * kFrame);
     struct Pass {
         int planetChannel, wavelength, channel;
     } const passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
@@ -120,12 +121,16 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         ConvolvePlanetChannel(s, picture, p.channel);
         double S = 0.0;
         for (int x = 0; x < kFrame; ++x)
-            for (int y = 0; y < kFrame; ++y)
-                S += std::sqrt(double(s.PsfImage.at(x, y)));
-        // A channel without light contributes nothing.
+            for (int y = 0; y < kFrame; ++y) {
+                const double v = std::sqrt(double(s.PsfImage.at(x, y)));
+                roots[std::size_t(x) * kFrame + y] = v;
+                S += v;
+            }
+        // A channel without light contributes nothing. Only this pass's channel
+        // gets light: the others would add +0, which changes no cell.
         const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
-        AccumulatePlanetChannel(s, planetRgb, p.channel == 0 ? factor : 0.0, p.channel == 1 ? factor : 0.0,
-                                p.channel == 2 ? factor : 0.0);
+        for (std::size_t i = 0; i < roots.size(); ++i)
+            planetRgb[i * 3 + std::size_t(p.channel)] += static_cast<float>(factor * roots[i]);
         if (progress)
             progress(p.planetChannel * 100 / 3);
     }
