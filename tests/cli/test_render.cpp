@@ -48,6 +48,28 @@ std::map<std::string, std::string> stats(const std::string& text)
     return m;
 }
 
+struct Refusal {
+    std::vector<std::string> args;
+    std::string mentions;
+};
+
+// Each case, with an output named, exits with 2 and one printable line that
+// mentions the expected words, and writes nothing.
+void expectRefused(const std::vector<Refusal>& cases)
+{
+    for (const Refusal& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", dir.file("x.png")});
+        const Outcome r = render(args);
+        EXPECT_EQ(r.status, 2) << c.mentions;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << c.mentions;
+    }
+}
+
 int lineCount(const std::string& path)
 {
     std::ifstream f(path);
@@ -295,10 +317,7 @@ TEST(RenderOutputs, AFileSizeLimitIsAFailureNotATruncatedPicture)
 
 TEST(RenderValues, HostileAndHugeValuesGetOneClearLine)
 {
-    struct Case {
-        std::vector<std::string> args;
-        std::string mentions;
-    } cases[] = {
+    expectRefused({
         {{"star", "--coma", "1e17"}, "--coma: 1e17 is out of range; allowed: -1e9 .. 1e9"},
         {{"star", "--astig", "-1e308"}, "--astig: -1e308 is out of range"},
         {{"star", "--focus", "-inf"}, "--focus: \"-inf\" is not a finite number"},
@@ -308,18 +327,7 @@ TEST(RenderValues, HostileAndHugeValuesGetOneClearLine)
         {{"st\xc2\x9b" "ar"}, "KIND: \"st\\xc2\\x9bar\""},
         {{"sta\xffr"}, "KIND: \"sta\\xffr\""},
         {{"\xc3\xa9toile"}, "KIND: \"\xc3\xa9toile\""},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"-o", dir.file("x.png")});
-        const Outcome r = render(args);
-        EXPECT_EQ(r.status, 2) << c.mentions;
-        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
-        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-    }
+    });
     // Large values the panel holds are still taken.
     TempDir dir;
     EXPECT_EQ(render({"star", "--coma", "-1e9", "-o", dir.file("x.png")}).status, 0);
@@ -371,10 +379,7 @@ TEST(RenderKinds, ASeedMakesSeeingReproducible)
 
 TEST(RenderKinds, BadColourDoubleAndFringeValuesExitWithTwo)
 {
-    struct Case {
-        std::vector<std::string> args;
-        std::string mentions;
-    } cases[] = {
+    expectRefused({
         {{"chroma", "--wavelengths", "399"}, "--wavelengths: \"399\" is not allowed; allowed: whole nm from 400 to 700"},
         {{"chroma", "--wavelengths", "500,,600"}, "--wavelengths: \"\" is not allowed"},
         {{"chroma", "--wavelengths", "500.5"}, "--wavelengths: \"500.5\""},
@@ -388,17 +393,7 @@ TEST(RenderKinds, BadColourDoubleAndFringeValuesExitWithTwo)
         {{"star", "--seed", "-1"}, "--seed"},
         {{"wave", "--profile", "p.csv"}, "--profile: this picture has no star to evaluate"},
         {{"quil"}, "KIND: \"quil\" is not a kind; allowed: star, intra, chroma, double, wave, inter, planet"},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"-o", dir.file("x.png")});
-        const Outcome r = render(args);
-        EXPECT_EQ(r.status, 2) << c.mentions;
-        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-    }
+    });
 }
 
 TEST(RenderKinds, ZoomAndLevelsShapeThePictureAsTheWindowShowsIt)

@@ -14,13 +14,7 @@ namespace {
 using qm::DoubleStarRow;
 using qmtest::TempDir;
 
-std::string slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using qmtest::Slurp;
 
 TEST(DoubleStarList, SeparatorIsTheOneBothFirstLinesAgreeOn)
 {
@@ -73,7 +67,7 @@ TEST(DoubleStarList, LoadChoosesTheSeparatorOnceAndSaveKeepsIt)
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[2], (DoubleStarRow{"C", "1", "1", "1", "1"}));
     ASSERT_TRUE(qm::SaveDoubleStars(dir.file("out.csv"), rows, separator));
-    EXPECT_EQ(slurp(dir.file("out.csv")), "A;1;2;3;4\r\nB;5;6;7;8\r\nC;1;1;1;1\r\n");
+    EXPECT_EQ(Slurp(dir.file("out.csv")), "A;1;2;3;4\r\nB;5;6;7;8\r\nC;1;1;1;1\r\n");
 
     // The choice stays for the rest of the run: a comma file is read with ";".
     const std::string comma = dir.write("comma.csv", "A,1,2,3,4\nB,5,6,7,8\n");
@@ -104,7 +98,7 @@ TEST(DoubleStarList, AFailedSaveKeepsTheOldFile)
     if (readOnly) {
         EXPECT_FALSE(st);
         EXPECT_EQ(st.message, "Cannot create file " + old);
-        EXPECT_EQ(slurp(old), "Old,1,2,3,4\r\n");
+        EXPECT_EQ(Slurp(old), "Old,1,2,3,4\r\n");
     }
     const qm::Status bad = qm::SaveDoubleStars(dir.file("nodir/x.csv"), {}, ',');
     EXPECT_FALSE(bad);

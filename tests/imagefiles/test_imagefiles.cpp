@@ -18,13 +18,7 @@ namespace {
 
 using qmtest::TempDir;
 
-std::string slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using qmtest::Slurp;
 
 std::uint32_t le32(const std::string& s, std::size_t at)
 {
@@ -90,7 +84,7 @@ TEST(TiffWriter, ExactLayout)
     picture.setPixel(0, 0, qRgb(1, 2, 3));
     TempDir dir;
     ASSERT_TRUE(qm::WriteTiff(dir.file("a.tif"), picture));
-    const std::string s = slurp(dir.file("a.tif"));
+    const std::string s = Slurp(dir.file("a.tif"));
     ASSERT_EQ(s.size(), 98530u);
     EXPECT_EQ(s.substr(0, 2), "II");
     EXPECT_EQ(le16(s, 2), 42);
@@ -112,7 +106,7 @@ TEST(TiffWriter, ExactLayout)
     QImage small(3, 3, QImage::Format_RGB32);
     small.fill(Qt::white);
     ASSERT_TRUE(qm::WriteTiff(dir.file("b.tif"), small));
-    EXPECT_EQ(le32(slurp(dir.file("b.tif")), 4), 67u);   // an odd directory offset
+    EXPECT_EQ(le32(Slurp(dir.file("b.tif")), 4), 67u);   // an odd directory offset
 }
 
 TEST(TiffReader, WrittenFilesReadBackEqual)
@@ -353,7 +347,7 @@ TEST(Fits, FloatPlaneWithTheTelescopeKeywordsReadsBack)
     EXPECT_EQ(keys[qm::prmAperture].name, "APERTURE");
     EXPECT_EQ(keys[qm::prmAperture].value, 150.0);
     ASSERT_TRUE(qm::WriteFitsImage(dir.file("p.fits"), 16, 8, data, keys, "PSF (unit sum)"));
-    const std::string bytes = slurp(dir.file("p.fits"));
+    const std::string bytes = Slurp(dir.file("p.fits"));
     EXPECT_EQ(bytes.size() % 2880, 0u);
     EXPECT_EQ(bytes.substr(0, 9), "SIMPLE  =");
     EXPECT_NE(bytes.find("BITPIX  =                  -32"), std::string::npos);

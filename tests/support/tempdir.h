@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 namespace qmtest {
@@ -38,5 +39,14 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The whole of a file's bytes.
+inline std::string Slurp(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
 
 } // namespace qmtest
