@@ -3,8 +3,6 @@
 #include "engine/opdfiles.h"
 #include "engine/safefile.h"
 
-#include <filesystem>
-#include <fstream>
 
 namespace qm {
 
@@ -115,21 +113,9 @@ std::string FormatDoubleStars(const std::vector<DoubleStarRow>& rows, char separ
 
 Status LoadDoubleStars(const std::string& path, char& separator, std::vector<DoubleStarRow>& rows)
 {
-    const Status refused = Status::failure("Cannot open file " + path);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return refused;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxDoubleStarBytes)
-        return refused;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return refused;
-    std::string text(std::size_t(size), '\0');
-    in.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(in.gcount()));
-    if (in.bad())
-        return refused;
+    std::string text;
+    if (ReadRegularFile(path, kMaxDoubleStarBytes, text) != FileRead::Ok)
+        return Status::failure("Cannot open file " + path);
     char sep = separator;
     if (sep == 0) {
         std::size_t pos = 0;

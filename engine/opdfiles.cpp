@@ -1,11 +1,11 @@
 #include "engine/opdfiles.h"
 
 #include "engine/nint.h"
+#include "engine/safefile.h"
 
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
 
@@ -62,32 +62,22 @@ std::optional<double> parseSingle(std::string_view text)
     return v;
 }
 
-// The whole of a regular file of at most maxBytes bytes. Devices, pipes and
-// folders are refused before they are opened, and the read stops past the
-// limit, so neither a FIFO nor /dev/zero can hold the reader.
+// The whole of a regular file of at most maxBytes bytes, or why not.
 Status readRegularFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out)
 {
     const std::string file = path.string();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    switch (ReadRegularFile(file, maxBytes, out)) {
+    case FileRead::Ok:
+        return Status::success();
+    case FileRead::NotRegular:
         return Status::failure(file + ": not a regular file.");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Status::failure(file + ": the file cannot be opened.");
-    out.clear();
-    char chunk[65536];
-    while (out.size() <= maxBytes) {
-        in.read(chunk, sizeof chunk);
-        out.append(chunk, std::size_t(in.gcount()));
-        if (!in)
-            break;
-    }
-    if (in.bad())
-        return Status::failure(file + ": reading failed.");
-    if (out.size() > maxBytes)
+    case FileRead::TooLarge:
         return Status::failure(file + ": the file is larger than " + std::to_string(maxBytes / 1024) +
                                " KB; it cannot be a measured wavefront or profile.");
-    return Status::success();
+    case FileRead::Failed:
+        break;
+    }
+    return Status::failure(file + ": the file cannot be read.");
 }
 
 struct OpdRecord {
@@ -200,8 +190,6 @@ Status LoadOpdFile(SimState& s, const std::string& directory, const std::string&
         Plane& target = maskMode ? s.OpdMask : s.OpdMap;
         target.at(int(256 + ia), int(256 + ib)) = static_cast<float>(rec->v);
     }
-    if (in.bad())
-        return fail(file + ": reading failed after line " + std::to_string(lineNo) + ".");
 
     s.OpdWavelength = wavelength;
     s.OpdRadius = radius;
@@ -258,8 +246,6 @@ Status LoadMirrorProfile(SimState& s, const std::string& path)
         previous = int(k);
         ++records;
     }
-    if (in.bad())
-        return Status::failure(path + ": reading failed after line " + std::to_string(lineNo) + ".");
     if (records == 0)
         return Status::failure(path + ": the file holds no profile records.");
 

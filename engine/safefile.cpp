@@ -70,6 +70,31 @@ std::string writeTemporary(const fs::path& target, const std::string& bytes, std
 
 } // namespace
 
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes)
+{
+    bytes.clear();
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return FileRead::NotRegular;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return FileRead::Failed;
+    char chunk[65536];
+    bool failed = false;
+    while (bytes.size() <= maxBytes) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
+        bytes.append(chunk, n);
+        if (n < sizeof chunk) {
+            failed = std::ferror(f) != 0;
+            break;
+        }
+    }
+    std::fclose(f);
+    if (failed)
+        return FileRead::Failed;
+    return bytes.size() > maxBytes ? FileRead::TooLarge : FileRead::Ok;
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
     std::error_code ec;

@@ -21,6 +21,12 @@ struct OutputFile {
 // Returns an empty string on success, else one line naming the file and the reason.
 std::string WriteFilesAtomically(const std::vector<OutputFile>& files);
 
+// Reading outside files: only regular files (a device, pipe or folder never
+// holds the reader), never more than maxBytes (a larger file is refused after
+// at most maxBytes + 1 bytes read).
+enum class FileRead { Ok, NotRegular, TooLarge, Failed };
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& bytes);
+
 // True when both names denote the same file, existing or not (the same
 // folder and name after resolving links and ".." parts).
 bool SameFile(const std::string& a, const std::string& b);

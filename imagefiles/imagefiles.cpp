@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 namespace qm {
 
@@ -30,7 +29,7 @@ double sinc(double t)
     return std::sin(t) / t;
 }
 
-// Largest TIFF file read: far beyond any planet picture.
+// Largest picture file read: far beyond any planet picture.
 constexpr std::uintmax_t kMaxTiffBytes = 512u << 20;
 
 } // namespace
@@ -43,19 +42,17 @@ Status WriteTiff(const std::string& path, const QImage& picture)
 
 Status ReadTiff(const std::string& path, QImage& picture)
 {
-    std::error_code ec;
-    const std::string name = std::filesystem::path(path).string();
-    if (!std::filesystem::is_regular_file(path, ec))
-        return Status::failure("<" + name + "> is not a valid TIFF file");
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxTiffBytes)
+    std::string bytes;
+    switch (ReadRegularFile(path, kMaxTiffBytes, bytes)) {
+    case FileRead::Ok:
+        break;
+    case FileRead::TooLarge:
         return Status::failure("Out Of Memory ");
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(std::size_t(size), '\0');
-    in.read(bytes.data(), std::streamsize(bytes.size()));
-    bytes.resize(std::size_t(in.gcount()));
+    default:
+        return Status::failure("<" + path + "> is not a valid TIFF file");
+    }
     TiffPicture decoded;
-    const Status st = ReadTiffBytes(name, bytes, decoded);
+    const Status st = ReadTiffBytes(path, bytes, decoded);
     if (!st)
         return st;
     QImage image(decoded.width, decoded.height, QImage::Format_RGB32);
@@ -143,13 +140,15 @@ Status LoadPicture(const std::string& path, QImage& picture)
         return Status::failure(path + ": not a JPEG, BMP, TIFF or PNG picture.");
     if (*format == PictureFormat::Tiff)
         return ReadTiff(path, picture);
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxTiffBytes)
+    std::string bytes;
+    switch (ReadRegularFile(path, kMaxTiffBytes, bytes)) {
+    case FileRead::Ok:
+        break;
+    case FileRead::TooLarge:
         return Status::failure(path + ": the file is too large.");
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(std::size_t(size), '\0');
-    in.read(bytes.data(), std::streamsize(bytes.size()));
-    bytes.resize(std::size_t(in.gcount()));
+    default:
+        return Status::failure(path + ": not a readable picture file.");
+    }
     if (*format == PictureFormat::Jpeg) {
         const Status st = DecodeJpeg(bytes, picture);
         return st ? st : Status::failure(path + ": " + st.message);
