@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 namespace qm {
@@ -90,6 +91,29 @@ bool isOptionName(const std::string& a)
     if (a.size() > 2 && a[0] == '-' && a[1] == '-')
         return true;
     return a.size() == 2 && a[0] == '-' && std::isalpha(static_cast<unsigned char>(a[1]));
+}
+
+// The fields of a comma-separated value ("a,,b" has an empty middle field).
+std::vector<std::string> commaFields(const std::string& v)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = v.find(',', start);
+        fields.push_back(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos)
+            return fields;
+        start = comma + 1;
+    }
+}
+
+// A whole number from lo to hi.
+std::optional<int> wholeNumber(const std::string& text, int lo, int hi)
+{
+    const auto n = ParseNumber(text);
+    if (!n || *n != std::floor(*n) || *n < lo || *n > hi)
+        return std::nullopt;
+    return int(*n);
 }
 
 // Text that reads as infinity or not-a-number, which the options never take.
@@ -247,17 +271,11 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             if (!v)
                 return failure(a + ": missing value; " + allowed);
             req.wavelengths.fill(false);
-            std::size_t start = 0;
-            while (start <= v->size()) {
-                const std::size_t comma = v->find(',', start);
-                const std::string item = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                const auto nm = ParseNumber(item);
-                if (!nm || *nm != std::floor(*nm) || *nm < 400 || *nm > 700)
+            for (const std::string& item : commaFields(*v)) {
+                const auto nm = wholeNumber(item, 400, 700);
+                if (!nm)
                     return failure(a + ": \"" + PrintableValue(item) + "\" is not allowed; " + allowed);
                 req.wavelengths[std::size_t(*nm - 400)] = true;
-                if (comma == std::string::npos)
-                    break;
-                start = comma + 1;
             }
             listGiven = true;
             continue;
@@ -267,18 +285,14 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             const std::string allowed = "allowed: R,G,B,L, each 0 .. 200 (100 neutral, smaller brighter)";
             if (!v)
                 return failure(a + ": missing value; " + allowed);
-            std::size_t start = 0;
-            for (int k = 0; k < 4; ++k) {
-                const std::size_t comma = v->find(',', start);
-                if ((k < 3) != (comma != std::string::npos))
+            const std::vector<std::string> fields = commaFields(*v);
+            if (fields.size() != 4)
+                return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; " + allowed);
+            for (std::size_t k = 0; k < 4; ++k) {
+                const auto n = wholeNumber(fields[k], 0, 200);
+                if (!n)
                     return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; " + allowed);
-                const std::string item = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                const auto n = ParseNumber(item);
-                if (!n || *n != std::floor(*n) || *n < 0 || *n > 200)
-                    return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; " + allowed);
-                req.levels[std::size_t(k)] = int(*n);
-                if (comma != std::string::npos)
-                    start = comma + 1;
+                req.levels[k] = *n;
             }
             continue;
         }
@@ -288,11 +302,10 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             const std::string allowed = step ? "allowed: whole nm from 0 to 300" : "allowed: whole nm from 400 to 700";
             if (!v)
                 return failure(a + ": missing value; " + allowed);
-            const auto nm = ParseNumber(*v);
-            const double lo = step ? 0 : 400, hi = step ? 300 : 700;
-            if (!nm || *nm != std::floor(*nm) || *nm < lo || *nm > hi)
+            const auto nm = step ? wholeNumber(*v, 0, 300) : wholeNumber(*v, 400, 700);
+            if (!nm)
                 return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; " + allowed);
-            grid[a == "--from" ? 0 : a == "--to" ? 1 : 2] = int(*nm);
+            grid[a == "--from" ? 0 : a == "--to" ? 1 : 2] = *nm;
             gridGiven = true;
             continue;
         }

@@ -177,6 +177,28 @@ void computeInter(SimState& s, const PictureInputs& in, PictureResult& r)
     r.notes = mapNotes(s);
 }
 
+// planet: the file as it is; quil: the file through the telescope. A file that
+// does not read gives a black square and the reader's reason.
+PictureResult computePlanet(SimState& s, const PictureInputs& in, const PictureHooks& hooks)
+{
+    PictureResult r;
+    QImage planet;
+    r.status = LoadPicture(in.planetFile, planet);
+    if (!r.status) {
+        r.display = QImage(in.size, in.size, QImage::Format_RGB32);
+        r.display.fill(Qt::black);
+        r.spare = r.display;
+        return r;
+    }
+    if (in.kind == PictureKind::Planet) {
+        r.display = planet;
+        r.spare = planet;
+        return r;
+    }
+    // A new view restores the panel's resolution; an update keeps the planet's.
+    return RenderPlanetPicture(s, planet, in.planetResolution, in.phase == PicturePhase::Creation, hooks);
+}
+
 void computeIntra(SimState& s, const PictureInputs& in, PictureResult& r)
 {
     PairResult pair = IntraExtraPair(s, in.size, in.defocus);
@@ -469,39 +491,15 @@ PictureResult ComputePicture(SimState& s, const PictureInputs& in, const Picture
         computeWave(s, in, r);
         break;
     case PictureKind::Planet:
-    case PictureKind::Quil: {
-        QImage planet;
-        r.status = LoadPicture(in.planetFile, planet);
-        if (!r.status) {
-            r.display = QImage(in.size, in.size, QImage::Format_RGB32);
-            r.display.fill(Qt::black);
-            r.spare = r.display;
-            break;
-        }
-        if (in.kind == PictureKind::Planet) {
-            r.display = planet;
-            r.spare = planet;
-        } else {
-            // A new view restores the panel's resolution; an update keeps the planet's.
-            r = RenderPlanetPicture(s, planet, in.planetResolution, in.phase == PicturePhase::Creation, hooks);
-        }
+    case PictureKind::Quil:
+        r = computePlanet(s, in, hooks);
         break;
-    }
     case PictureKind::Inter:
         computeInter(s, in, r);
         break;
     case PictureKind::Intra:
         computeIntra(s, in, r);
         break;
-    default: {
-        const PictureSize size = PictureSizeFor(in.kind, in.size);
-        r.display = QImage(size.width, size.height, QImage::Format_RGB32);
-        r.display.fill(Qt::black);
-        r.spare = r.display;
-        r.status = Status::failure("The \"" + std::string(KindKeyword(in.kind)) +
-                                   "\" picture is not available in this version.");
-        break;
-    }
     }
     return r;
 }
