@@ -3,6 +3,8 @@
 #include "app/mainwindow.h"
 
 #include "analysis/chromacontrol.h"
+#include "analysis/d3wavefront.h"
+#include "analysis/slicewindow.h"
 #include "analysis/mtfwindow.h"
 #include "analysis/psfwindow.h"
 #include "app/telescopepanel.h"
@@ -17,6 +19,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 
 namespace qm {
 
@@ -236,16 +239,93 @@ void TMainForm::AllScopeButtonClick()
         return;
     BuildBitRevTable(state_);
     synthesize();
-    updateImagesOfCurrentScope();
+    updateImagesOfCurrentScope(true);
 }
 
-void TMainForm::updateImagesOfCurrentScope()
+void TMainForm::updateImagesOfCurrentScope(bool withWave3d)
 {
     const auto subs = mdi_->subWindowList(QMdiArea::CreationOrder);
-    for (auto it = subs.rbegin(); it != subs.rend(); ++it)
-        if (auto* image = qobject_cast<TMDIImage*>((*it)->widget()))
+    for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+        QPointer<QMdiSubWindow> sub = *it;
+        if (!sub)
+            continue;
+        if (auto* image = qobject_cast<TMDIImage*>(sub->widget())) {
             if (image->ScopeNumber == panel_->CurrentScope)
                 image->UpdateImage();
+        } else if (auto* wave = qobject_cast<TD3Wave*>(sub->widget()); wave && withWave3d) {
+            wave->Wave3dUpdateButtonClick();
+        }
+    }
+}
+
+TSliceForm* TMainForm::sliceForm() const
+{
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (auto* form = qobject_cast<TSliceForm*>(sub->widget()))
+            return form;
+    return nullptr;
+}
+
+TD3Wave* TMainForm::wave3dForm() const
+{
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (auto* form = qobject_cast<TD3Wave*>(sub->widget()))
+            return form;
+    return nullptr;
+}
+
+void TMainForm::refreshWave3d()
+{
+    if (!D3WaveOpen)
+        return;
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (auto* form = qobject_cast<TD3Wave*>(sub->widget()))
+            form->Wave3dUpdateButtonClick();
+}
+
+void TMainForm::RxSpeedButton8Click()
+{
+    if (busy_)
+        return;
+    QMdiSubWindow* sub = openOnce(SliceFormOpen, [this] {
+        return static_cast<QWidget*>(new TSliceForm(state_, *this, *this));
+    }, "SliceSubWindow");
+    if (!sub)
+        return;
+    auto* form = static_cast<TSliceForm*>(sub->widget());
+    connect(form, &TSliceForm::captionChanged, sub, [sub](const QString& caption) {
+        sub->setWindowTitle(caption);
+        fitCaption(sub, caption);
+    });
+    // The window takes the size of its new picture, frame included.
+    connect(form, &TSliceForm::sizeWanted, sub, [this, sub, form](const QSize& client) {
+        const QSize frame = sub->size() - form->size();
+        arrange([&] { sub->resize(client.expandedTo(form->minimumSize()) + frame); });
+    });
+    sub->show();
+    const QSize frame = sub->size() - form->size();
+    arrange([&] { sub->resize(QSize(342, 247) + frame); });
+    UpdateMenuItems();
+}
+
+void TMainForm::N3dWavefront1Click()
+{
+    QMdiSubWindow* sub = openOnce(D3WaveOpen, [this] { return static_cast<QWidget*>(new TD3Wave(state_)); },
+                                  "D3WaveSubWindow");
+    if (!sub)
+        return;
+    sub->show();
+    auto* form = sub->widget();
+    const QSize frame = sub->size() - form->size();
+    arrange([&] { sub->resize(QSize(377, 348) + frame); });
+    UpdateMenuItems();
+}
+
+void TMainForm::RxSpeedButton6Click()
+{
+    OPDFilesTool_->setVisible(!OPDFilesTool_->isVisible());
+    if (OPDFilesTool_->isVisible())
+        OPDFilesTool_->raise();
 }
 
 void TMainForm::PointAtClick()

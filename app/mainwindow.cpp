@@ -4,6 +4,7 @@
 #include "analysis/psfwindow.h"
 #include "app/calibration.h"
 #include "app/doublestartool.h"
+#include "app/opdtool.h"
 #include "app/imagesetting.h"
 #include "app/platform.h"
 #include "app/telescopepanel.h"
@@ -177,7 +178,7 @@ TMainForm::~TMainForm()
 void TMainForm::FormCreate()
 {
     // 1.
-    MtfFormOpen = PsfFormOpen = D3WaveOpen = ChromaControlsOpen = false;
+    MtfFormOpen = PsfFormOpen = D3WaveOpen = SliceFormOpen = ChromaControlsOpen = false;
     state_.FftSize = 512;
     NextWindowLeft = NextWindowTop = 0;
     state_.ArcsecPerPixel = 0.1;
@@ -192,8 +193,11 @@ void TMainForm::FormCreate()
     state_.FftSign = 1;
     // 7.
     MtfToolWidth = MtfToolHeight = 256;
-    // 8, 9.
+    // 8, 9. A remembered folder that is gone leaves the lists on the current one.
     readSettings();
+    if (!OpdDirectory.isEmpty() && !opdFiles_->setDirectory(OpdDirectory))
+        log(QStringLiteral("The OPD folder \"%1\" is not there; showing \"%2\".")
+                .arg(OpdDirectory, opdFiles_->directory()));
     // 10.
     calibration_->Shape1->setFixedWidth(calibration_->RxSlider1->value());
     calibration_->RxLabel13->setText(QString::number(calibration_->RxSlider1->value()));
@@ -243,7 +247,6 @@ void TMainForm::readSettings()
         calibration_->GammaSpin->setValue(*v);
     if (auto v = number("GammaSlope"))
         calibration_->GammaSlopeSpin->setValue(*v);
-    state_.panel.OpdDirectory = OpdDirectory.toStdString();
 }
 
 void TMainForm::buildToolBar()
@@ -280,17 +283,16 @@ void TMainForm::buildToolBar()
     waveItem->setObjectName(QStringLiteral("WaveMenuitem"));
     QAction* wave3d = waveMenu->addAction(QStringLiteral("3d Wavefront"));
     wave3d->setObjectName(QStringLiteral("N3dWavefront1"));
-    wave3d->setEnabled(false);   // the 3-D window is not built yet
     QAction* interItem = waveMenu->addAction(QStringLiteral("&Interferometric"));
     interItem->setObjectName(QStringLiteral("Interferomenuitem"));
     connect(waveItem, &QAction::triggered, this, [this] { imageCommand(PictureKind::Wave, false); });
+    connect(wave3d, &QAction::triggered, this, &TMainForm::N3dWavefront1Click);
     connect(interItem, &QAction::triggered, this, [this] { imageCommand(PictureKind::Inter, false); });
     wave->setMenu(waveMenu);
     wave->setPopupMode(QToolButton::InstantPopup);
-    // Commands whose windows are not built yet are shown, but disabled.
     connect(planet, &QToolButton::clicked, this, &TMainForm::PlanetImageButtonClick);
-    for (QToolButton* b : {slice, opd})
-        b->setEnabled(false);
+    connect(slice, &QToolButton::clicked, this, &TMainForm::RxSpeedButton8Click);
+    connect(opd, &QToolButton::clicked, this, &TMainForm::RxSpeedButton6Click);
     connect(dbl, &QToolButton::clicked, this, &TMainForm::RxSpeedButton1Click);
     connect(star, &QToolButton::clicked, this, &TMainForm::StarImageButtonClick);
     connect(chroma, &QToolButton::clicked, this, &TMainForm::RxSpeedButton3Click);
@@ -408,7 +410,7 @@ void TMainForm::buildToolWindows()
     TelescopeTool_->setTitleBarWidget(new QWidget(TelescopeTool_));
     addDockWidget(Qt::LeftDockWidgetArea, TelescopeTool_);
     connect(panel_, &TelescopePanel::calculateAllRequested, this, &TMainForm::AllScopeButtonClick);
-    connect(panel_, &TelescopePanel::fftSizeChanged, this, &TMainForm::updateImagesOfCurrentScope);
+    connect(panel_, &TelescopePanel::fftSizeChanged, this, [this] { updateImagesOfCurrentScope(); });
 
     colorTool_ = new ImageSettingTool;
     ColorTool_ = toolWindow(this, "ColorToolWindow", QStringLiteral("Image Setting"), colorTool_);
@@ -471,6 +473,15 @@ void TMainForm::buildToolWindows()
         if (visible)
             LogMemo_->verticalScrollBar()->setValue(LogMemo_->verticalScrollBar()->maximum());
     });
+
+    opdFiles_ = new OPDFilesTool(
+        state_, *settings_, [this] { imageCommand(PictureKind::Wave, false); },
+        [this](const QString& message) { reportProblem(message); });
+    OPDFilesTool_ = toolWindow(this, "OPDFilesToolWindow", opdFiles_->windowTitle(), opdFiles_);
+    OPDFilesTool_->setFloating(true);
+    OPDFilesTool_->setAllowedAreas(Qt::NoDockWidgetArea);
+    OPDFilesTool_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    OPDFilesTool_->hide();
 
     doubleStars_ = new DoubleStarTool;
     DoubleStarTool_ = toolWindow(this, "DoubleStarTool", doubleStars_->caption(), doubleStars_);

@@ -32,6 +32,9 @@ namespace qm {
 
 class CalibrationTool;
 class DoubleStarTool;
+class OPDFilesTool;
+class TD3Wave;
+class TSliceForm;
 class ImageSettingTool;
 class TelescopePanel;
 class TMDIImage;
@@ -61,6 +64,9 @@ public:
     void RxSpeedButton7Click();    // PSF/EE
     void RxSpeedButton4Click();    // monitor calibration
     void CallChromaticControlClick();
+    void RxSpeedButton8Click();    // Slice
+    void N3dWavefront1Click();     // 3d Wavefront
+    void RxSpeedButton6Click();    // OPD files tool
     void UpdateMenuItems();
 
     // --- the program's shared state ----------------------------------------------------
@@ -115,6 +121,7 @@ public:
     void fillPsfWindows(const Plane& plane, float peak, int sampleCount) override;
     void fillMtfWindows(const MtfCurves& curves, bool checkUndersampling) override;
     void fillMtfChannel(int pass, int wavelength, const MtfCurves& curves) override;
+    void refreshWave3d() override;
     void showProgress(int done, int total) override;
     QString planetFile() const override { return PlanetFile; }
     void openPlanetView(const QString& file, double resolution) override;
@@ -128,6 +135,10 @@ public:
     double magnitudeB() const override;
     void showDoubleStarTool(QWidget* imageWindow) override;
     DoubleStarTool* doubleStarTool() const { return doubleStars_; }
+    OPDFilesTool* opdFilesTool() const { return opdFiles_; }
+    QDockWidget* opdFilesWindow() const { return OPDFilesTool_; }
+    TSliceForm* sliceForm() const;
+    TD3Wave* wave3dForm() const;
     // A computation that lets events run is under way: commands wait.
     bool busy() const { return busy_; }
 
@@ -155,7 +166,9 @@ private:
     void synthesize();
     void LRGBChange();
     void CheckBox1Click(bool on);
-    void updateImagesOfCurrentScope();
+    // Recomputes the current telescope's pictures, last opened first; with
+    // withWave3d the 3-D wavefront windows are refreshed in the same visit.
+    void updateImagesOfCurrentScope(bool withWave3d = false);
     void doubleStarCellClicked(int row, int column);
 
     SimState& state_;
@@ -172,6 +185,8 @@ private:
     QDockWidget* ProgressWindow_ = nullptr;
     QDockWidget* DoubleStarTool_ = nullptr;
     DoubleStarTool* doubleStars_ = nullptr;
+    QDockWidget* OPDFilesTool_ = nullptr;
+    OPDFilesTool* opdFiles_ = nullptr;
     QPlainTextEdit* LogMemo_ = nullptr;
     QLabel* hintPanel_ = nullptr;
     QLabel* memoryPanel_ = nullptr;

@@ -308,6 +308,7 @@ void TMDIImage::recordStar(const StarFigures& figures)
         mtfCurves = figures.mtf;
         links_.plots.fillMtfWindows(mtfCurves, true);
     }
+    links_.plots.refreshWave3d();
 }
 
 // The one road of creation and update: size the window, run the picture

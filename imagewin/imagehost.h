@@ -46,7 +46,7 @@ protected:
     ~ColourTool() = default;
 };
 
-// The PSF/EE and MTF windows, filled only while open.
+// The PSF/EE, MTF and 3-D wavefront windows, filled only while open.
 class PlotWindows {
 public:
     virtual bool psfFormOpen() const = 0;
@@ -56,6 +56,8 @@ public:
     // One channel's curve of a chromatic picture from measured wavefronts:
     // pass 0, 1 or 2 (blue, green, red), legend wavelength + "nm".
     virtual void fillMtfChannel(int pass, int wavelength, const MtfCurves& curves) = 0;
+    // Every star computation redraws the open 3-D wavefront windows.
+    virtual void refreshWave3d() = 0;
 
 protected:
     ~PlotWindows() = default;

@@ -1,5 +1,7 @@
 #include "imagewin/picturerequest.h"
 
+#include "imagewin/pixelfont.h"
+
 #include "engine/fft.h"
 #include "engine/nint.h"
 #include "engine/opdfiles.h"
@@ -105,45 +107,10 @@ std::uint32_t packed(Rgb8 c)
     return std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b;
 }
 
-// The scale's figures in a small bold pixel font of our own, so the picture
-// is the same on every machine and needs no font system.
-struct Glyph {
-    char c;
-    const char* rows[7];
-};
-constexpr Glyph kGlyphs[] = {
-    {'0', {".###.", "#...#", "#..##", "#.#.#", "##..#", "#...#", ".###."}},
-    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
-    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
-    {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
-    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
-    {'5', {"#####", "#....", "####.", "....#", "....#", "#...#", ".###."}},
-    {'6', {"..##.", ".#...", "#....", "####.", "#...#", "#...#", ".###."}},
-    {'7', {"#####", "....#", "...#.", "..#..", ".#...", ".#...", ".#..."}},
-    {'8', {".###.", "#...#", "#...#", ".###.", "#...#", "#...#", ".###."}},
-    {'9', {".###.", "#...#", "#...#", ".####", "....#", "...#.", ".##.."}},
-    {'.', {".....", ".....", ".....", ".....", ".....", ".##..", ".##.."}},
-    {'-', {".....", ".....", ".....", "#####", ".....", ".....", "....."}},
-};
-
-// Writes text with its top-left at (x, y) in black, each stroke two pixels wide.
+// Writes the scale's figures with their top-left at (x, y) in black.
 void drawFigures(SimState& s, int x, int y, const std::string& text)
 {
-    for (char ch : text) {
-        const Glyph* g = nullptr;
-        for (const Glyph& candidate : kGlyphs)
-            if (candidate.c == ch)
-                g = &candidate;
-        if (!g)
-            continue;
-        for (int row = 0; row < 7; ++row)
-            for (int col = 0; col < 5; ++col)
-                if (g->rows[row][col] == '#') {
-                    paint(s, x + col, y + row, 0x000000);
-                    paint(s, x + col + 1, y + row, 0x000000);
-                }
-        x += ch == '.' ? 4 : 7;
-    }
+    DrawPixelText(text, x, y, [&s](int px, int py) { paint(s, px, py, 0x000000); });
 }
 
 // A flat wavefront still needs a range to divide by.
