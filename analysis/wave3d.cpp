@@ -46,7 +46,7 @@ public:
         // The box's corners lie within 0.866 of its centre; the camera stays outside.
         distance_ = 0.9 + std::max(0.0, view.distance);
         const double limb = 0.866 / std::sqrt(distance_ * distance_ - 0.75);
-        scale_ = 0.45 * std::min(size.width(), size.height()) / limb;
+        scale_ = 0.38 * std::min(size.width(), size.height()) / limb;
         centre_ = QPointF(size.width() / 2.0, size.height() / 2.0);
     }
     double depth(Vec p) const { return distance_ - dot(p, dir_); }
@@ -85,26 +85,34 @@ void drawText(QImage& image, QPointF at, const std::string& text, QRgb colour)
 }
 
 // One axis along a box edge from a to b (unit-box coordinates) with 4 ticks
-// labelled from first to last, and its name beyond the end.
+// labelled from first to last, the figures and the name on the side away from
+// the box; an upright axis has its name above its top.
 void drawAxis(QPainter& painter, QImage& image, const Camera& cam, Vec a, Vec b, double first, double last,
-              const std::string& name, QPointF boxCentre)
+              const std::string& name, QPointF boxCentre, bool upright)
 {
     const QRgb red = 0xffff0000u;
+    const QPointF pa = cam.project(a), pb = cam.project(b);
+    QPointF u = pb - pa;
+    const double len = std::hypot(u.x(), u.y());
+    u = len > 0.0 ? u / len : QPointF(1.0, 0.0);
+    QPointF n(-u.y(), u.x());
+    if (QPointF::dotProduct(n, (pa + pb) / 2.0 - boxCentre) < 0.0)
+        n = -n;
+    auto offset = [&](const std::string& text, double gap) {
+        // Far enough along n that the text's box clears the axis.
+        return n * (gap + std::fabs(n.x()) * PixelTextWidth(text) / 2.0 + std::fabs(n.y()) * kPixelTextHeight / 2.0);
+    };
     for (int k = 0; k < 4; ++k) {
         const double t = k / 3.0;
-        const Vec p{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
-        const QPointF at = cam.project(p);
-        QPointF out = at - boxCentre;
-        const double len = std::hypot(out.x(), out.y());
-        out = len > 0.0 ? out / len : QPointF(0.0, 1.0);
-        painter.drawLine(at, at + out * 5.0);
-        drawText(image, at + out * 16.0, tickText(first + (last - first) * t), red);
+        const QPointF at = pa + (pb - pa) * t;
+        painter.drawLine(at, at + n * 5.0);
+        const std::string figure = tickText(first + (last - first) * t);
+        drawText(image, at + offset(figure, 8.0), figure, red);
     }
-    const QPointF pa = cam.project(a), pb = cam.project(b);
-    QPointF along = pb - pa;
-    const double len = std::hypot(along.x(), along.y());
-    along = len > 0.0 ? along / len : QPointF(1.0, 0.0);
-    drawText(image, pb + along * (8.0 + PixelTextWidth(name) / 2.0), name, red);
+    if (upright)
+        drawText(image, pb + QPointF(0.0, -12.0), name, red);
+    else
+        drawText(image, (pa + pb) / 2.0 + offset(name, 30.0), name, red);
 }
 
 } // namespace
@@ -189,15 +197,6 @@ void RenderWave3d(QImage& image, const Wave3dSurface& surface, const Wave3dView&
     };
     drawEdges(false);
 
-    // The axes on the far edges of the floor, the wavefront axis at the far corner.
-    const Vec d = cam.dir();
-    const double xFar = d.x > 0.0 ? -0.5 : 0.5, yFar = d.y > 0.0 ? -0.5 : 0.5;
-    const QPointF centre = cam.project({0.0, 0.0, 0.0});
-    drawAxis(painter, image, cam, {-0.5, yFar, -0.5}, {0.5, yFar, -0.5}, -1.0, 1.0, "x", centre);
-    drawAxis(painter, image, cam, {xFar, -0.5, -0.5}, {xFar, 0.5, -0.5}, -1.0, 1.0, "y", centre);
-    drawAxis(painter, image, cam, {xFar, yFar, -0.5}, {xFar, yFar, 0.5}, surface.zOrigin,
-             surface.zOrigin + surface.zWidth, "wavefront", centre);
-
     // The surface, farthest quad first.
     if (surface.nodes.size() == std::size_t(kSurfaceRings) * kSurfaceSpokes) {
         struct Quad {
@@ -228,6 +227,16 @@ void RenderWave3d(QImage& image, const Wave3dSurface& surface, const Wave3dView&
     painter.setPen(red);
     painter.setBrush(Qt::NoBrush);
     drawEdges(true);
+
+    // The axes on the near edges of the floor, the wavefront axis at a side
+    // corner, all in front of the surface.
+    const Vec d = cam.dir();
+    const double xNear = d.x >= 0.0 ? 0.5 : -0.5, yNear = d.y >= 0.0 ? 0.5 : -0.5;
+    const QPointF centre = cam.project({0.0, 0.0, 0.0});
+    drawAxis(painter, image, cam, {-0.5, yNear, -0.5}, {0.5, yNear, -0.5}, -1.0, 1.0, "x", centre, false);
+    drawAxis(painter, image, cam, {xNear, -0.5, -0.5}, {xNear, 0.5, -0.5}, -1.0, 1.0, "y", centre, false);
+    drawAxis(painter, image, cam, {-xNear, yNear, -0.5}, {-xNear, yNear, 0.5}, surface.zOrigin,
+             surface.zOrigin + surface.zWidth, "wavefront", centre, true);
 }
 
 } // namespace qm

@@ -1,6 +1,10 @@
 #include "cli/render.h"
 
+#include "analysis/slice.h"
+#include "analysis/wave3d.h"
 #include "engine/fft.h"
+#include "engine/opdfiles.h"
+#include "engine/pupil.h"
 #include "engine/psf.h"
 #include "engine/safefile.h"
 #include "imagefiles/fits.h"
@@ -34,6 +38,58 @@ std::string encode(const QImage& picture, const std::string& name)
 
 } // namespace
 
+namespace {
+
+// The slice and the 3-D wavefront: one picture each, no figures but the pupil's.
+int renderView(SimState& s, const RenderRequest& req, std::ostream& out, std::ostream& err)
+{
+    QImage picture;
+    if (req.view == RenderView::Slice) {
+        SliceSettings settings;
+        settings.focusRange = req.sliceRange;
+        settings.fftSize = req.sliceFft;
+        settings.aperturePercent = req.sliceAperture;
+        settings.width = req.sliceWidth;
+        settings.height = req.sliceHeight;
+        settings.colour = s.panel.UseOPDcheckbox;
+        s.MaxAperture = MaxApertureFor(s.panel.ResolutionSpin);
+        const SliceResult r = ComputeSlice(s, settings);
+        if (!r.status) {
+            err << "quillmere-render: " << PrintableValue(r.status.message) << "\n";
+            return 2;
+        }
+        picture = r.picture;
+    } else {
+        if (const Status st = SynthesizePupil(s, 555); !st) {
+            err << "quillmere-render: " << PrintableValue(st.message) << "\n";
+            return 2;
+        }
+        Wave3dView view;
+        view.yRotation = req.yRotation;
+        view.zRotation = req.zRotation;
+        view.distance = req.viewDistance;
+        picture = QImage(req.wave3dSize, req.wave3dSize, QImage::Format_RGB32);
+        RenderWave3d(picture, BuildWave3dSurface(s), view);
+    }
+    std::vector<OutputFile> files{{req.output, encode(picture, req.output)}};
+    if (files.back().bytes.empty()) {
+        err << "quillmere-render: cannot encode the picture for " << PrintableValue(req.output) << "\n";
+        return 1;
+    }
+    if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
+        err << "quillmere-render: " << PrintableValue(failure) << "\n";
+        return 1;
+    }
+    if (req.stats)
+        out << "pupil_radius=" << s.PupilRadius << "\n"
+            << "wave_pv=" << fmt(s.WavePeak - s.WaveValley) << "\n"
+            << "wave_rms=" << fmt(s.WaveRms) << "\n"
+            << "picture=" << picture.width() << "x" << picture.height() << "\n";
+    return 0;
+}
+
+} // namespace
+
 Status WriteFitsData(const SimState& s, PictureKind kind, const std::string& path)
 {
     const int n = s.FftSize;
@@ -47,6 +103,43 @@ Status WriteFitsData(const SimState& s, PictureKind kind, const std::string& pat
                           wave ? "WAVEFRONT (waves)" : "PSF (unit sum)");
 }
 
+namespace {
+
+// The measured wavefronts named on the command line: every named file must be
+// there and read cleanly, or the run is refused before anything is computed.
+Status loadMeasuredInputs(SimState& s, const RenderRequest& req)
+{
+    s.panel.OpdDirectory = req.opdFolder;
+    s.BlueOpdFile = req.blueOpd;
+    s.GreenOpdFile = req.greenOpd;
+    s.RedOpdFile = req.redOpd;
+    for (const std::string* name : {&req.greenOpd, &req.blueOpd, &req.redOpd}) {
+        if (name->empty())
+            continue;
+        const std::filesystem::path path =
+            req.opdFolder.empty() ? std::filesystem::path(*name) : std::filesystem::path(req.opdFolder) / *name;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec))
+            return Status::failure(path.string() + ": no such OPD file");
+        if (Status st = LoadOpdFile(s, req.opdFolder, *name); !st)
+            return st;
+    }
+    // The checks above leave the planes of the last file; the synthesis reads
+    // them afresh, and only a file it reads may leave a mask in force.
+    s.OpdMap.clear();
+    s.OpdMask.clear();
+    s.OpdMaskPresent = false;
+    s.OpdRadius = s.OpdWavelength = 0;
+    if (!req.mirrorProfile.empty()) {
+        s.MirrorProfileFile = req.mirrorProfile;
+        if (Status st = LoadMirrorProfile(s, req.mirrorProfile); !st)
+            return st;
+    }
+    return Status::success();
+}
+
+} // namespace
+
 int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
 {
     SimState s;
@@ -57,6 +150,12 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     s.TurbulenceSeed = req.seed;
     BuildBitRevTable(s);
     BuildGammaTable(s);
+    if (const Status st = loadMeasuredInputs(s, req); !st) {
+        err << "quillmere-render: " << PrintableValue(st.message) << "\n";
+        return 2;
+    }
+    if (req.view != RenderView::Picture)
+        return renderView(s, req, out, err);
 
     PictureInputs in;
     in.kind = req.kind;

@@ -71,7 +71,12 @@ const std::vector<NumberOption>& numberOptions()
         {"--gamma", "G", 0.1, 0.95, 2, [](RenderRequest& r, double v) { r.panel.GammaSpin = v; }, "display gamma (0.45)"},
         {"--gamma-slope", "K", 0, 10, 2, [](RenderRequest& r, double v) { r.panel.GammaSlopeSpin = v; }, "slope of the gamma curve's linear toe (4.5)"},
         {"--circle", "PX", 50, 370, 0, [](RenderRequest& r, double v) { r.panel.RxSlider1 = v; }, "screen pixels of a 5 cm circle (147)"},
-        {"--distance", "CM", 1, 10000, 2, [](RenderRequest& r, double v) { r.panel.ViewDistanceSpin = v; }, "viewing distance in cm (57)"},
+        {"--range", "W", 0, 8, 1, [](RenderRequest& r, double v) { r.sliceRange = v; }, "slice only: focus range either side of focus, waves (4)"},
+        {"--width", "PX", 64, 512, 0, [](RenderRequest& r, double v) { r.sliceWidth = int(v); }, "slice only: picture width (256)"},
+        {"--height", "PX", 64, 512, 0, [](RenderRequest& r, double v) { r.sliceHeight = int(v); }, "slice only: picture height, at most the slice FFT (128)"},
+        {"--slice-aperture", "PCT", 10, 100, 0, [](RenderRequest& r, double v) { r.sliceAperture = int(v); }, "slice only: aperture, percent of the largest (50)"},
+        {"--y-rotation", "DEG", 0, 359, 0, [](RenderRequest& r, double v) { r.yRotation = v; }, "wave3d only: elevation of the view (45)"},
+        {"--z-rotation", "DEG", 0, 359, 0, [](RenderRequest& r, double v) { r.zRotation = v; }, "wave3d only: azimuth of the view (45)"},
     };
     return options;
 }
@@ -83,7 +88,7 @@ std::string rangeText(const NumberOption& o)
     return FormatDouble(o.lo) + " .. " + FormatDouble(o.hi);
 }
 
-constexpr const char* kKinds = "star, intra, chroma, double, wave, inter, planet";
+constexpr const char* kKinds = "star, intra, chroma, double, wave, inter, planet, slice, wave3d";
 
 // An option name: "--" and more, or "-" and one letter. "-1" and "-inf" are values.
 bool isOptionName(const std::string& a)
@@ -112,6 +117,15 @@ std::optional<int> wholeNumber(const std::string& text, int lo, int hi)
 {
     const auto n = ParseNumber(text);
     if (!n || *n != std::floor(*n) || *n < lo || *n > hi)
+        return std::nullopt;
+    return int(*n);
+}
+
+// 512, 256 or 128.
+std::optional<int> transformSize(const std::string& text)
+{
+    const auto n = ParseNumber(text);
+    if (!n || (*n != 512 && *n != 256 && *n != 128))
         return std::nullopt;
     return int(*n);
 }
@@ -206,7 +220,9 @@ std::string RenderUsage()
          "  double   the star with a companion\n"
          "  wave     the wavefront in false colour\n"
          "  inter    the interferogram\n"
-         "  planet   the picture --input FILE (BMP, JPEG, TIFF, PNG) through the telescope\n\n"
+         "  planet   the picture --input FILE (BMP, JPEG, TIFF, PNG) through the telescope\n"
+         "  slice    the through-focus side view (--range, --width, --height, --slice-fft, --slice-aperture)\n"
+         "  wave3d   the wavefront as a 3-D surface (--y-rotation, --z-rotation, --distance, --size)\n\n"
          "Output\n"
          "  -o FILE             picture to write, .png, .bmp, .jpg (quality 100), .tif or .tiff\n"
          "  --stats             print key=value figures of the computation\n"
@@ -219,7 +235,15 @@ std::string RenderUsage()
          "  --wavelengths LIST  chroma only: whole nm 400 .. 700, comma-separated (486,546,656)\n"
          "  --from NM --to NM --step NM\n"
          "                      chroma only: every multiple of STEP above 400 nm after FROM up to TO\n"
-         "  --size S            picture side 512, 256 or 128 (256)\n";
+         "  --size S            picture side 512, 256 or 128 (256); wave3d: 64 .. 2048 (360)\n"
+         "  --distance D        viewing distance in cm, 1 .. 10000 (57); wave3d: view distance 0 .. 10 (5)\n"
+         "  --slice-fft N       slice only: transform size 512, 256 or 128 (128)\n\n"
+         "Measured wavefronts\n"
+         "  --opd-folder DIR    folder the OPD file names are looked up in (the current one)\n"
+         "  --green-opd FILE    the primary OPD file; --blue-opd, --red-opd the other colours\n"
+         "  --use-opd           use the OPD files (chroma and slice then show the three colours)\n"
+         "  --mirror-profile FILE  a radial mirror profile (nm of wavefront)\n"
+         "  --use-profile       use the mirror profile\n";
     for (const auto& o : numberOptions()) {
         std::string left = std::string("  ") + o.name + " " + o.meta;
         left.resize(std::max<std::size_t>(left.size() + 1, 22), ' ');
@@ -237,6 +261,8 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
     bool listGiven = false;
     int grid[3] = {400, 700, 25};   // from, to, step: the chromatic window's defaults
     bool gridGiven = false;
+    std::string sizeText, distanceText;
+    bool sizeGiven = false, distanceGiven = false;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -253,16 +279,29 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             return &args[++i];
         };
         const std::string shown = PrintableValue(a);
-        if (a == "--stats") {
-            req.stats = true;
+        if (a == "--stats" || a == "--use-opd" || a == "--use-profile") {
+            (a == "--stats" ? req.stats : a == "--use-opd" ? req.panel.UseOPDcheckbox : req.panel.UseProfileBox) = true;
             continue;
         }
-        if (a == "-o" || a == "--profile" || a == "--mtf" || a == "--input" || a == "--fits") {
+        const std::pair<const char*, std::string*> files[] = {
+            {"-o", &req.output}, {"--profile", &req.profileCsv}, {"--mtf", &req.mtfCsv}, {"--input", &req.input},
+            {"--fits", &req.fits}, {"--opd-folder", &req.opdFolder}, {"--green-opd", &req.greenOpd},
+            {"--blue-opd", &req.blueOpd}, {"--red-opd", &req.redOpd}, {"--mirror-profile", &req.mirrorProfile}};
+        if (auto f = std::find_if(std::begin(files), std::end(files), [&](const auto& f) { return a == f.first; });
+            f != std::end(files)) {
             const std::string* v = needValue();
             if (!v || v->empty())
-                return failure(a + ": missing file name");
-            (a == "-o" ? req.output : a == "--profile" ? req.profileCsv : a == "--mtf" ? req.mtfCsv
-                                    : a == "--fits" ? req.fits : req.input) = *v;
+                return failure(a + (a == "--opd-folder" ? ": missing folder name" : ": missing file name"));
+            *f->second = *v;
+            continue;
+        }
+        // --size and --distance mean other things for wave3d: checked once the kind is known.
+        if (a == "--size" || a == "--distance") {
+            const std::string* v = needValue();
+            if (!v)
+                return failure(a + ": missing value");
+            (a == "--size" ? sizeText : distanceText) = *v;
+            (a == "--size" ? sizeGiven : distanceGiven) = true;
             continue;
         }
         if (a == "--wavelengths") {
@@ -309,14 +348,14 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
             gridGiven = true;
             continue;
         }
-        if (a == "--fft" || a == "--size") {
+        if (a == "--fft" || a == "--slice-fft") {
             const std::string* v = needValue();
             if (!v)
                 return failure(a + ": missing value; allowed: 512, 256, 128");
-            const auto num = ParseNumber(*v);
-            if (!num || (*num != 512 && *num != 256 && *num != 128))
+            const auto n = transformSize(*v);
+            if (!n)
                 return failure(a + ": \"" + PrintableValue(*v) + "\" is not allowed; allowed: 512, 256, 128");
-            (a == "--fft" ? req.fftSize : req.size) = int(*num);
+            (a == "--fft" ? req.fftSize : req.sliceFft) = *n;
             continue;
         }
         if (a.rfind("-", 0) == 0 && a.size() > 1) {
@@ -346,15 +385,48 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
         }
         if (kindSeen)
             return failure("unexpected argument \"" + shown + "\" (see --help)");
-        const auto kind = KindFromKeyword(a);
-        if (!kind || *kind == PictureKind::Quil)
-            return failure("KIND: \"" + shown + "\" is not a kind; allowed: " + kKinds);
-        req.kind = *kind;
+        if (a == "slice" || a == "wave3d") {
+            req.view = a == "slice" ? RenderView::Slice : RenderView::Wave3d;
+        } else {
+            const auto kind = KindFromKeyword(a);
+            if (!kind || *kind == PictureKind::Quil)
+                return failure("KIND: \"" + shown + "\" is not a kind; allowed: " + kKinds);
+            req.kind = *kind;
+        }
         kindSeen = true;
     }
 
     if (!kindSeen)
         return failure(std::string("KIND: missing; allowed: ") + kKinds + " (see --help)");
+    const bool wave3d = req.view == RenderView::Wave3d;
+    if (sizeGiven) {
+        const auto n = ParseNumber(sizeText);
+        if (wave3d) {
+            if (!n || *n != std::floor(*n) || *n < 64 || *n > 2048)
+                return failure("--size: \"" + PrintableValue(sizeText) + "\" is not allowed; allowed: 64 .. 2048");
+            req.wave3dSize = int(*n);
+        } else {
+            const auto side = transformSize(sizeText);
+            if (!side)
+                return failure("--size: \"" + PrintableValue(sizeText) + "\" is not allowed; allowed: 512, 256, 128");
+            req.size = *side;
+        }
+    }
+    if (distanceGiven) {
+        const double lo = wave3d ? 0.0 : 1.0, hi = wave3d ? 10.0 : 10000.0;
+        const std::string allowed = wave3d ? "0 .. 10" : "1 .. 10000";
+        const auto d = ParseNumber(distanceText);
+        if (!d)
+            return failure("--distance: \"" + PrintableValue(distanceText) + "\" is not " +
+                           (isNonFinite(distanceText) ? "a finite number" : "a number") + "; allowed: " + allowed);
+        const double q = quantise(std::clamp(*d, lo - 1.0, hi + 1.0), wave3d ? 1 : 2);
+        if (q < lo || q > hi)
+            return failure("--distance: " + PrintableValue(distanceText) + " is out of range; allowed: " + allowed);
+        (wave3d ? req.viewDistance : req.panel.ViewDistanceSpin) = q;
+    }
+    if (req.view != RenderView::Picture && (!req.fits.empty() || !req.profileCsv.empty() || !req.mtfCsv.empty()))
+        return failure(std::string(!req.fits.empty() ? "--fits" : !req.profileCsv.empty() ? "--profile" : "--mtf") +
+                       ": allowed only with the pictures star, intra, chroma, double and wave");
     if (!req.fits.empty() && (req.kind == PictureKind::Inter || req.kind == PictureKind::Planet))
         return failure("--fits: this picture has no data plane; allowed with star, intra, chroma, double, wave");
     if (req.kind == PictureKind::Planet && req.input.empty())

@@ -12,7 +12,12 @@
 
 namespace qm {
 
+// What a run draws: one of the image window's pictures, the through-focus
+// slice, or the 3-D wavefront.
+enum class RenderView { Picture, Slice, Wave3d };
+
 struct RenderRequest {
+    RenderView view = RenderView::Picture;
     PictureKind kind = PictureKind::Star;   // star, intra, chroma, double, wave, inter or planet
     std::string output;                 // .png or .bmp, the bytes as given
     bool stats = false;
@@ -40,6 +45,15 @@ struct RenderRequest {
     // the eyepiece zoom position (250: factor 1) and the colour levels
     int zoom = 250;
     std::array<int, 4> levels = {100, 100, 100, 100};   // red, green, blue, luminosity
+    // slice: the window's controls
+    double sliceRange = 4.0;
+    int sliceWidth = 256, sliceHeight = 128, sliceFft = 128, sliceAperture = 50;
+    // wave3d: the view and the picture's side
+    double yRotation = 45.0, zRotation = 45.0, viewDistance = 5.0;
+    int wave3dSize = 360;
+    // measured wavefronts: the folder the OPD names are looked up in (the
+    // current one when empty), the three files and the mirror profile
+    std::string opdFolder, blueOpd, greenOpd, redOpd, mirrorProfile;
 };
 
 struct ParseOutcome {
