@@ -119,9 +119,16 @@ void drawAxis(QPainter& painter, QImage& image, const Camera& cam, Vec a, Vec b,
 
 int CartesianIndexOf(double coordinate)
 {
+    // "Within one step" allows for the rounding of the coordinates: -0.95 lies
+    // one step from node 1 and must not run on to the far edge.
+    const double within = kStep * (1.0 + 1e-9);
     int i = 1;
-    while (i < kCartesianSide - 1 && std::fabs(gridCoordinate(i) - coordinate) > kStep)
+    while (i < kCartesianSide - 1 && std::fabs(gridCoordinate(i) - coordinate) > within)
         ++i;
+    if (std::fabs(gridCoordinate(i) - coordinate) > within) {
+        // Beyond the grid: the nearest node.
+        i = coordinate < 0.0 ? 1 : kCartesianSide - 1;
+    }
     while (i < kCartesianSide - 1 &&
            std::fabs(gridCoordinate(i + 1) - coordinate) < std::fabs(gridCoordinate(i) - coordinate))
         ++i;
