@@ -504,3 +504,79 @@ TEST(RenderFits, PsfAndWavefrontPlanesWithTheirKeywords)
 }
 
 } // namespace
+
+namespace {
+
+TEST(RenderViews, SliceAndWave3dPictures)
+{
+    TempDir dir;
+    Outcome r = render({"slice", "--width", "100", "--height", "300", "--slice-fft", "256", "-o", dir.file("s.png"),
+                        "--stats"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QImage slice(QString::fromStdString(dir.file("s.png")));
+    EXPECT_EQ(slice.size(), QSize(100, 256));   // the height cut to the transform
+    EXPECT_EQ(stats(r.out)["picture"], "100x256");
+    EXPECT_EQ(slice.pixel(0, 255) | 0xff000000u, 0xffffff00u);   // the -4 mark
+
+    r = render({"wave3d", "--astig", "0.5", "--size", "200", "--distance", "10", "-o", dir.file("w.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage far(QString::fromStdString(dir.file("w.png")));
+    EXPECT_EQ(far.size(), QSize(200, 200));
+    r = render({"wave3d", "--astig", "0.5", "--size", "200", "--distance", "0", "--y-rotation", "45", "-o",
+                dir.file("n.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(QImage(QString::fromStdString(dir.file("n.png"))), far);   // stronger perspective
+
+    expectRefused({
+        {{"slice", "--range", "0"}, "Focus range must be above 0"},
+        {{"slice", "--range", "8.1"}, "--range: 8.1 is out of range; allowed: 0 .. 8"},
+        {{"slice", "--width", "63"}, "--width: 63 is out of range; allowed: 64 .. 512"},
+        {{"slice", "--slice-fft", "64"}, "--slice-fft: \"64\" is not allowed; allowed: 512, 256, 128"},
+        {{"slice", "--slice-aperture", "9"}, "--slice-aperture"},
+        {{"slice", "--fits", "f.fits"}, "--fits: allowed only with the pictures"},
+        {{"wave3d", "--distance", "10.5"}, "--distance: 10.5 is out of range; allowed: 0 .. 10"},
+        {{"wave3d", "--size", "2049"}, "--size: \"2049\" is not allowed; allowed: 64 .. 2048"},
+        {{"wave3d", "--z-rotation", "360"}, "--z-rotation"},
+        {{"star", "--size", "300"}, "--size: \"300\" is not allowed; allowed: 512, 256, 128"},
+        {{"star", "--distance", "0.5"}, "--distance: 0.5 is out of range; allowed: 1 .. 10000"},
+    });
+}
+
+TEST(RenderViews, MeasuredWavefrontsAndTheirBadFiles)
+{
+    TempDir data;
+    data.write("g.opd", "546,200\n0,0,0\n10,0,0.5\n-10,0,0.5\n0,10,-0.5\n0,-10,-0.5\n");
+    data.write("bad.opd", "546,200\n0,0,0.1\n3,oops,0.2\n");
+    data.write("p.csv", "header\n0,0x\n50,277.5x\n");
+    data.write("badp.csv", "header\n0,0x\n5\n");
+    TempDir dir;
+    Outcome r = render({"wave", "--opd-folder", data.path().string(), "--green-opd", "g.opd", "--use-opd", "--stats",
+                        "-o", dir.file("w.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(stats(r.out)["pupil_radius"], "23");   // at the file's 546 nm
+    EXPECT_GT(std::stod(stats(r.out)["wave_pv"]), 0.5);
+    // Named but unused (no --use-opd): a perfect wavefront.
+    r = render({"wave", "--opd-folder", data.path().string(), "--green-opd", "g.opd", "--stats", "-o",
+                dir.file("u.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_LT(std::stod(stats(r.out)["wave_pv"]), 1e-4);
+    r = render({"star", "--mirror-profile", data.file("p.csv"), "--use-profile", "--stats", "-o", dir.file("p.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(std::stod(stats(r.out)["wave_pv"]), 0.4, 0.01);   // a linear ramp outside the 20 % obstruction
+    r = render({"slice", "--opd-folder", data.path().string(), "--green-opd", "g.opd", "--blue-opd", "g.opd",
+                "--red-opd", "g.opd", "--use-opd", "--width", "64", "--height", "64", "-o", dir.file("c.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(QImage(QString::fromStdString(dir.file("c.png"))).size(), QSize(128, 192));
+
+    const std::string folder = data.path().string();
+    expectRefused({
+        {{"star", "--opd-folder", folder, "--green-opd", "bad.opd", "--use-opd"}, "line 3"},
+        {{"star", "--opd-folder", folder, "--red-opd", "none.opd"}, "none.opd: no such OPD file"},
+        {{"star", "--opd-folder", folder, "--blue-opd", "."}, "no such OPD file"},
+        {{"star", "--mirror-profile", data.file("badp.csv")}, "badp.csv"},
+        {{"star", "--mirror-profile", folder}, "p"},
+        {{"star", "--opd-folder"}, "--opd-folder: missing folder name"},
+    });
+}
+
+} // namespace
