@@ -2,6 +2,7 @@
 // against one FFTW single-precision 2-D transform of the same size, measured in
 // the same run:
 //   build/bench/engine_bench --benchmark_repetitions=3
+#include "analysis/slice.h"
 #include "engine/fft.h"
 #include "engine/planet.h"
 #include "engine/psf.h"
@@ -95,6 +96,44 @@ void BM_StarImage(benchmark::State& state, bool maxAperture)
 }
 BENCHMARK_CAPTURE(BM_StarImage, default, false)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_StarImage, max_aperture, true)->Unit(benchmark::kMicrosecond);
+
+// One column of the default slice: a defocused star at N = 128 with half the
+// largest aperture, as the slice computes each column.
+void BM_StarImageSliceColumn(benchmark::State& state)
+{
+    auto s = starState(false);
+    s->FftSize = 128;
+    qm::BuildBitRevTable(*s);
+    qm::BuildGammaTable(*s);
+    s->panel.ApertureSpin = s->MaxAperture / 2.0;
+    s->Params[qm::prmFocus].Value = 2.0;
+    s->UseFixedPsfMax = true;
+    for (auto _ : state) {
+        qm::SynthesizePupil(*s, 555);
+        s->FixedPsfMax = 0.1f;
+        qm::TransformPupilAndComputePsf(*s);
+        benchmark::DoNotOptimize(s->DisplayDib.data());
+    }
+}
+BENCHMARK(BM_StarImageSliceColumn)->Name("BM_StarImage/slice_column")->Unit(benchmark::kMicrosecond);
+
+// The through-focus slice at the window's defaults (width 256, height 128,
+// FFT 128, aperture 50 %): 257 stars and the picture.
+void BM_Slice(benchmark::State& state, int width, int height)
+{
+    auto s = starState(false);
+    qm::BuildGammaTable(*s);
+    qm::SliceSettings settings;
+    settings.width = width;
+    settings.height = height;
+    settings.fftSize = width == 512 ? 512 : 128;
+    for (auto _ : state) {
+        const qm::SliceResult r = qm::ComputeSlice(*s, settings);
+        benchmark::DoNotOptimize(r.picture.constBits());
+    }
+}
+BENCHMARK_CAPTURE(BM_Slice, 256x128, 256, 128)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Slice, 512x512, 512, 512)->Unit(benchmark::kMillisecond);
 
 // The chromatic star over every nanometre from 400 to 700 (the argument is the
 // number of wavelengths): 301 stars plus the accumulation and the painting.
