@@ -93,7 +93,8 @@ OPDFilesTool::OPDFilesTool(SimState& state, SettingsStore& settings, std::functi
     left->addWidget(UseOPDcheckbox);
     left->addWidget(UseProfileBox);
     grid->addLayout(left, 0, 0, 12, 1);
-    grid->setColumnStretch(0, 2);
+    DirectoryListBox1->setFixedWidth(150);
+    DriveComboBox1->setFixedWidth(150);
 
     auto label = [this](const char* name, const QString& text) {
         auto* l = new QLabel(text, this);
@@ -151,8 +152,10 @@ OPDFilesTool::OPDFilesTool(SimState& state, SettingsStore& settings, std::functi
     grid->addWidget(loadProfile, 9, 2);
     grid->addWidget(Edit1, 9, 3);
     grid->addWidget(profilePicture, 9, 4);
-    grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(3, 2);
+    FileListBox1->setMinimumWidth(150);
+    FileListBox2->setMinimumWidth(150);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(3, 1);
 
     connect(DriveComboBox1, &QComboBox::activated, this, &OPDFilesTool::DriveComboBox1Change);
     connect(DirectoryListBox1, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
@@ -261,6 +264,7 @@ void OPDFilesTool::FileListBox2Change()
 void OPDFilesTool::assign(QLineEdit* name, std::string& file, bool moveDown)
 {
     name->setText(selectedFile(FileListBox1));
+    name->setCursorPosition(0);
     file = name->text().toStdString();
     if (moveDown && FileListBox1->currentRow() + 1 < FileListBox1->count())
         FileListBox1->setCurrentRow(FileListBox1->currentRow() + 1);

@@ -29,7 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const qm::RenderRequest& r = o.request;
-    if (r.kind == qm::PictureKind::Planet || r.kind == qm::PictureKind::Quil)
+    if (r.kind == qm::PictureKind::Quil || (r.kind == qm::PictureKind::Planet && r.input.empty()))
+        std::abort();
+    if (!(r.sliceRange >= 0 && r.sliceRange <= 8) || r.sliceWidth < 64 || r.sliceWidth > 512 ||
+        r.sliceHeight < 64 || r.sliceHeight > 512 || r.sliceAperture < 10 || r.sliceAperture > 100 ||
+        (r.sliceFft != 512 && r.sliceFft != 256 && r.sliceFft != 128))
+        std::abort();
+    if (!(r.yRotation >= 0 && r.yRotation <= 359) || !(r.zRotation >= 0 && r.zRotation <= 359) ||
+        !(r.viewDistance >= 0 && r.viewDistance <= 10) || r.wave3dSize < 64 || r.wave3dSize > 2048 ||
+        !(r.panel.ViewDistanceSpin >= 1 && r.panel.ViewDistanceSpin <= 10000))
         std::abort();
     if (!(r.separation >= 0 && r.separation <= 50) || r.angle < 0 || r.angle > 360 ||
         r.fringes < 1 || r.fringes > 50 || !(std::fabs(r.magnitudeA) <= 30) || !(std::fabs(r.magnitudeB) <= 30))
