@@ -7,4 +7,8 @@ namespace qm {
 // TurbRequested differs from the strength of the current screen.
 void GenerateTurbulence(SimState& s);
 
+// The same screen by the plain routine, all nine levels with every draw; the
+// fast one must match it bit for bit.
+void GenerateTurbulenceReference(SimState& s);
+
 } // namespace qm

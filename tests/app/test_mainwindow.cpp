@@ -75,9 +75,11 @@ TEST_F(MainWindowTest, StartsWithOneTelescopeAndTheDefaults)
     ASSERT_TRUE(cascade);
     EXPECT_FALSE(cascade->isEnabled());
     // Every command of the tool bar and the Wave menu is there to use.
-    for (QToolButton* b : window->findChild<QToolBar*>("ToolBar")->findChildren<QToolButton*>())
-        if (!b->objectName().startsWith("qt_"))
+    for (QToolButton* b : window->findChild<QToolBar*>("ToolBar")->findChildren<QToolButton*>()) {
+        if (!b->objectName().startsWith("qt_")) {
             EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+        }
+    }
     for (QAction* a : window->findChild<QMenu*>("PopupMenu1")->actions())
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
     EXPECT_EQ(window->findChild<QToolButton*>("StarImageButton")->toolTip(), "Create a Star-Test Image");

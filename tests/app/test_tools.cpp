@@ -136,15 +136,14 @@ TEST_F(MainWindowTest, OpdFolderIsFoundAgainAtTheNextStart)
     const QString folder = QString::fromStdString((dir.path() / "measured").string());
     ASSERT_TRUE(window->opdFilesTool()->setDirectory(folder));
     window.reset();
-    auto s = std::make_unique<SimState>();
-    window = makeWindow(*s);
+    window = makeWindow(*state);
     EXPECT_EQ(window->opdFilesTool()->directory(), folder);
     EXPECT_EQ(items(window->opdFilesTool()->FileListBox1), QStringList({"x.opd"}));
     window.reset();
 
     // A remembered folder that has gone: the current one, and a word in the log.
     std::filesystem::remove_all(dir.path() / "measured");
-    window = makeWindow(*s);
+    window = makeWindow(*state);
     EXPECT_EQ(window->opdFilesTool()->directory(), QDir::currentPath());
     EXPECT_TRUE(window->logMemo()->toPlainText().contains("is not there"));
 }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 #include <cstring>
 #include <memory>
 
@@ -117,6 +119,55 @@ TEST(Turbulence, ColourPassesAtOneStrengthShareTheAtmosphere)
     EXPECT_EQ(0, std::memcmp(first.data(), s->TurbScreen.data(), qm::kPlaneElements * sizeof(float)));
     EXPECT_EQ(rms, s->WaveRms);
     EXPECT_GT(rms, 0.0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Turbulence, FastScreenEqualsThePlainRoutineAndAFixedSeedRepeats)
+{
+    for (double strength : {0.05, 0.5, 2.0})
+        for (std::uint32_t seed : {1u, 12345u, 4294967295u}) {
+            auto fast = stateWithStrength(strength, seed);
+            auto plain = stateWithStrength(strength, seed);
+            qm::GenerateTurbulence(*fast);
+            qm::GenerateTurbulenceReference(*plain);
+            EXPECT_TRUE(screensEqual(*fast, *plain)) << strength << " " << seed;
+            auto again = stateWithStrength(strength, seed);
+            qm::GenerateTurbulence(*again);
+            EXPECT_TRUE(screensEqual(*fast, *again));
+        }
+    auto a = stateWithStrength(1.0, 1), b = stateWithStrength(1.0, 2);
+    qm::GenerateTurbulence(*a);
+    qm::GenerateTurbulence(*b);
+    EXPECT_FALSE(screensEqual(*a, *b));
+}
+
+TEST(Turbulence, DrawsAreUniformOverTheWholeRange)
+{
+    // The first diamond value is a pure displacement (101 - k) x 128 x a: over
+    // many seeds k covers 0 .. 199 evenly.
+    std::vector<int> bins(10, 0);
+    int lowest = 199, highest = 0;
+    auto s = stateWithStrength(1.0, 1);
+    for (int seed = 1; seed <= 500; ++seed) {
+        s->TurbulenceSeed = std::uint32_t(seed);
+        s->TurbGenerated = 0.0;
+        qm::GenerateTurbulence(*s);
+        const int k = 101 - int(std::lround(s->TurbScreen.at(128, 128) / (128 * 0.001)));
+        ASSERT_GE(k, 0);
+        ASSERT_LE(k, 199);
+        lowest = std::min(lowest, k);
+        highest = std::max(highest, k);
+        ++bins[std::size_t(k / 20)];
+    }
+    EXPECT_LE(lowest, 3);
+    EXPECT_GE(highest, 196);
+    for (int n : bins) {
+        EXPECT_GT(n, 18);   // 50 expected in each
+        EXPECT_LT(n, 82);
+    }
 }
 
 } // namespace
