@@ -26,4 +26,43 @@ SimState::SimState() : DisplayDib(std::size_t(kDibSide) * kDibSide, 0xff000000u)
     BuildGammaTable(*this);
 }
 
+void SimState::copyInputsFrom(const SimState& f)
+{
+    Params = f.Params;
+    panel = f.panel;
+    FftSize = f.FftSize;
+    Wavelength = f.Wavelength;
+    ArcsecPerPixel = f.ArcsecPerPixel;
+    MaxAperture = f.MaxAperture;
+    FixedPsfMax = f.FixedPsfMax;
+    UseFixedPsfMax = f.UseFixedPsfMax;
+    BitRevTable = f.BitRevTable;
+    FftSign = f.FftSign;
+    Kernel = f.Kernel;
+    GammaTable = f.GammaTable;
+    TurbRequested = f.TurbRequested;
+    TurbGenerated = f.TurbGenerated;
+    TurbulenceSeed = f.TurbulenceSeed;
+    TurbScreen.copyFrom(f.TurbScreen);
+    BlueOpdFile = f.BlueOpdFile;
+    GreenOpdFile = f.GreenOpdFile;
+    RedOpdFile = f.RedOpdFile;
+    OpdChannel = f.OpdChannel;
+    LastOpdChannel = f.LastOpdChannel;
+    PlanetChannel = f.PlanetChannel;
+    OpdRadius = f.OpdRadius;
+    OpdWavelength = f.OpdWavelength;
+    OpdMaskPresent = f.OpdMaskPresent;
+    OpdMap.copyFrom(f.OpdMap);
+    OpdMask.copyFrom(f.OpdMask);
+    MirrorProfile = f.MirrorProfile;
+    MirrorProfileScale = f.MirrorProfileScale;
+    MirrorProfileFile = f.MirrorProfileFile;
+    SelectedWavelengths = f.SelectedWavelengths;
+    ChromaLateralValue = f.ChromaLateralValue;
+    ChromaShiftValue = f.ChromaShiftValue;
+    onLog = nullptr;
+    onHideIntro = nullptr;
+}
+
 } // namespace qm

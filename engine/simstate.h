@@ -185,6 +185,12 @@ public:
     std::function<void(const std::string&)> onLog;
     std::function<void()> onHideIntro;
 
+    // Makes this state a second engine for a computation split in two: the
+    // telescope, the controls, the tables, the seeing screen, the measured
+    // wavefront data and the brightness reference of from; nothing of the
+    // user interface (no log, no callbacks).
+    void copyInputsFrom(const SimState& from);
+
     void log(const std::string& line) const
     {
         if (onLog)

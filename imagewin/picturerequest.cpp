@@ -3,6 +3,8 @@
 #include "imagewin/pixelfont.h"
 
 #include "engine/fft.h"
+#include "engine/helperthread.h"
+#include "engine/turbulence.h"
 #include "engine/nint.h"
 #include "engine/opdfiles.h"
 #include "engine/planet.h"
@@ -302,6 +304,37 @@ QImage ComposeDoubleStar(SimState& s, int size, double separation, int angle, do
     return StarPicture(s, size);
 }
 
+namespace {
+
+// One wavelength of a chromatic picture, made on any engine state: the star's
+// figures, the wavelength used, the centre of its unit-sum PSF and its log.
+struct ChromaStar {
+    Status status;
+    StarFigures star;
+    int wavelength = 0;
+    std::vector<float> psf;   // size x size, element (x, y) at x * size + y
+    std::vector<std::string> log;
+};
+
+void computeChromaStar(SimState& s, int k, int size, bool wantMtf, ChromaStar& out)
+{
+    auto keep = std::move(s.onLog);
+    s.onLog = [&out](const std::string& line) { out.log.push_back(line); };
+    s.OpdChannel = k + 1;
+    out.status = SynthesizePupil(s, k);
+    TransformPupil(s);
+    out.star = starFigures(s, wantMtf);
+    out.wavelength = s.Wavelength;
+    out.psf.resize(std::size_t(size) * size);
+    const int offset = 256 - size / 2;
+    for (int x = 0; x < size; ++x)
+        for (int y = 0; y < size; ++y)
+            out.psf[std::size_t(x) * size + y] = s.PsfImage.at(x + offset, y + offset);
+    s.onLog = std::move(keep);
+}
+
+} // namespace
+
 PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const PictureHooks& hooks)
 {
     PictureResult r;
@@ -314,48 +347,73 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
 
     // With measured wavefronts the three passes are the blue, green and red files.
     const bool opd = s.panel.UseOPDcheckbox;
-    std::array<bool, 301> flags = s.SelectedWavelengths;
-    int first = 400, last = 700;
-    if (opd) {
-        first = 0;
-        last = 2;
-        flags.fill(false);
-        flags[0] = flags[1] = flags[2] = true;
-    }
-    auto selected = [&](int k) { return opd ? flags[std::size_t(k)] : flags[std::size_t(k - 400)]; };
-    int total = 0;
-    for (int k = first; k <= last; ++k)
-        total += selected(k);
+    std::vector<int> ks;
+    if (opd)
+        ks = {0, 1, 2};
+    else
+        for (int k = 400; k <= 700; ++k)
+            if (s.SelectedWavelengths[std::size_t(k - 400)])
+                ks.push_back(k);
+    const int total = int(ks.size());
 
+    // Adds one star's light in its spectral colour; stars are added in
+    // ascending order of wavelength whichever engine made them.
+    auto add = [&](ChromaStar& star) {
+        if (!star.status && r.status)
+            r.status = star.status;
+        for (const std::string& line : star.log)
+            s.log(line);
+        r.star = star.star;
+        const Rgb8 c = SpectrumColour(star.wavelength);
+        const float weight[3] = {float(c.r), float(c.g), float(c.b)};
+        for (std::size_t i = 0; i < star.psf.size(); ++i) {
+            const float v = star.psf[i];
+            for (int ch = 0; ch < 3; ++ch) {
+                const float light = weight[ch] * v;
+                planes[ch][i] += light;
+                sums[ch] += light;
+            }
+        }
+    };
+
+    // The measured-wavefront passes depend on the order of their syntheses
+    // and stay on one state. Otherwise a second state makes every other star,
+    // and this state makes the last, so that it ends as the one-state loop.
+    std::unique_ptr<HelperThread> helper;
+    std::unique_ptr<SimState> second;
+    if (!opd && in.twoEngines && total > 1) {
+        helper = std::make_unique<HelperThread>();
+        if (helper->threaded()) {
+            s.TurbRequested = s.Params[prmTurbulence].Value;
+            GenerateTurbulence(s);
+            second = std::make_unique<SimState>();
+            second->copyInputsFrom(s);
+        }
+    }
     int done = 0;
-    for (int k = first; k <= last && !s.AbortRequested; ++k) {
-        if (!selected(k))
-            continue;
+    ChromaStar mine, theirs;
+    while (done < total && !s.AbortRequested) {
         if (hooks.progress)
             hooks.progress(done, total);
-        ++done;
         if (hooks.letEventsRun)
             hooks.letEventsRun();
-        s.OpdChannel = k + 1;
-        const Status st = SynthesizePupil(s, k);
-        if (!st && r.status)
-            r.status = st;
-        TransformPupil(s);
-        r.star = starFigures(s, in.wantMtf);
+        const bool pair = second && (total - done) % 2 == 0;
+        if (pair) {
+            const int k = ks[std::size_t(done)];
+            helper->run([&, k] { computeChromaStar(*second, k, size, in.wantMtf, theirs); });
+        }
+        const int k = ks[std::size_t(done + (pair ? 1 : 0))];
+        computeChromaStar(s, k, size, in.wantMtf, mine);
+        if (pair) {
+            helper->wait();
+            add(theirs);
+            theirs.log.clear();
+        }
+        add(mine);
+        mine.log.clear();
         if (hooks.starDone)
-            hooks.starDone(r.star, opd ? k : -1);
-        const Rgb8 c = SpectrumColour(s.Wavelength);
-        const float weight[3] = {float(c.r), float(c.g), float(c.b)};
-        const int offset = 256 - size / 2;
-        for (int x = 0; x < size; ++x)
-            for (int y = 0; y < size; ++y) {
-                const float v = s.PsfImage.at(x + offset, y + offset);
-                for (int ch = 0; ch < 3; ++ch) {
-                    const float add = weight[ch] * v;
-                    planes[ch][std::size_t(x) * size + y] += add;
-                    sums[ch] += add;
-                }
-            }
+            hooks.starDone(r.star, opd ? ks[std::size_t(done)] : -1);
+        done += pair ? 2 : 1;
     }
     s.OpdChannel = 0;
     r.notes = PupilNotes(s);

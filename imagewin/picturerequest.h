@@ -35,6 +35,9 @@ struct PictureInputs {
     // planet and quil: the picture file and its resolution (pixels per arc-second)
     std::string planetFile;
     double planetResolution = 10.0;
+    // chroma: compute wavelengths on a second engine state on another core
+    // where there is one; the picture is the same either way.
+    bool twoEngines = true;
 };
 
 struct StarFigures;

@@ -199,3 +199,60 @@ TEST(ChromaImage, MeasuredWavefrontsGiveThreePassesAtTheirFilesWavelengths)
 }
 
 } // namespace
+
+namespace {
+
+// Everything the chromatic picture leaves: the picture, the state of the last
+// star and the log, in order.
+struct ChromaRun {
+    QImage picture;
+    std::vector<float> psf;
+    std::vector<std::string> log;
+    int wavelength = 0, radius = 0;
+    float peak = 0.0f;
+};
+
+ChromaRun runChroma(bool twoEngines, qm::FftKernel kernel, std::initializer_list<int> nm)
+{
+    auto s = state(120);
+    s->Kernel = kernel;
+    s->Params[qm::prmTurbulence].Value = 0.5;
+    s->TurbulenceSeed = 99;
+    s->Params[qm::prmComa].Value = 0.3;
+    s->Params[qm::prmChromaLateral].Value = 0.4;
+    s->Params[qm::prmChromaShift].Value = 0.7;
+    s->panel.XShift = 2.0;
+    select(*s, nm);
+    ChromaRun run;
+    s->onLog = [&run](const std::string& line) { run.log.push_back(line); };
+    qm::PictureInputs in = chroma(128);
+    in.twoEngines = twoEngines;
+    in.wantMtf = true;
+    const qm::PictureResult r = qm::ComputePicture(*s, in);
+    EXPECT_TRUE(r.status) << r.status.message;
+    run.picture = r.display;
+    run.psf.assign(s->PsfImage.data(), s->PsfImage.data() + qm::kPlaneElements);
+    run.wavelength = s->Wavelength;
+    run.radius = s->PupilRadius;
+    run.peak = r.star.peak;
+    return run;
+}
+
+TEST(ChromaTwoEngines, SameAsOneStateBitForBitOnBothKernels)
+{
+    for (qm::FftKernel kernel : {qm::FftKernel::Generic, qm::FftKernel::Auto})
+        for (auto nm : {std::initializer_list<int>{486, 546, 656}, std::initializer_list<int>{450, 500, 550, 600},
+                        std::initializer_list<int>{420}}) {
+            const ChromaRun one = runChroma(false, kernel, nm);
+            const ChromaRun two = runChroma(true, kernel, nm);
+            EXPECT_EQ(one.picture, two.picture);
+            EXPECT_EQ(one.psf, two.psf);   // the state ends with the last star
+            EXPECT_EQ(one.log, two.log);   // every peak, in order
+            EXPECT_EQ(one.wavelength, two.wavelength);
+            EXPECT_EQ(one.radius, two.radius);
+            EXPECT_EQ(one.peak, two.peak);
+            EXPECT_EQ(one.log.size(), nm.size());
+        }
+}
+
+} // namespace

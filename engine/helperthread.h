@@ -1,0 +1,39 @@
+#pragma once
+// A second thread for work that splits into independent halves: one job at a
+// time, started by run() and waited for by wait(). On a machine with one core
+// (or when told to) the job runs inline in run(), so the code is the same.
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace qm {
+
+class HelperThread {
+public:
+    // threaded false runs every job inline; by default a thread is used when
+    // the machine has more than one core.
+    explicit HelperThread(bool threaded = std::thread::hardware_concurrency() > 1);
+    ~HelperThread();
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+
+    void run(std::function<void()> job);
+    void wait();
+    bool threaded() const { return threaded_; }
+
+private:
+    void loop();
+
+    bool threaded_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::function<void()> job_;
+    bool busy_ = false;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+} // namespace qm
