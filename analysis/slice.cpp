@@ -1,6 +1,7 @@
 #include "analysis/slice.h"
 
 #include "engine/fft.h"
+#include "engine/helperthread.h"
 #include "engine/nint.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,53 @@ void drawScale(QImage& image, double R, int W, int y, QRgb text, QRgb background
     }
 }
 
+// What one column needs and what it gives.
+struct ColumnSpec {
+    double R;
+    int W, H;
+    double P0;
+    bool colour;
+};
+
+struct SliceColumn {
+    Status status;
+    int wavelength = 555;
+    std::vector<QRgb> pixels;   // the H - 1 rows of the surface's column 255 the picture takes
+    std::vector<double> psf;    // the H + 1 PSF values of the composite
+    std::vector<std::string> log;
+};
+
+// Steps 8.2 to 8.5 for column job (band job / W, column job % W) on any state,
+// and what steps 8.6 and 8.7 read from it.
+void computeColumn(SimState& s, const ColumnSpec& c, int job, SliceColumn& out)
+{
+    const int k = job / c.W, C = job % c.W;
+    auto keep = std::move(s.onLog);
+    s.onLog = [&out](const std::string& line) { out.log.push_back(line); };
+    const double f = c.R * (C - c.W / 2) / (c.W / 2);
+    s.Params[prmFocus].Value = f;
+    if (c.colour) {
+        // Each column of a band reads that band's file, not only the column
+        // where the colour changes.
+        s.OpdChannel = k + 1;
+        s.LastOpdChannel = -1;
+    }
+    out.status = SynthesizePupil(s, 555);
+    if (out.status) {
+        s.FixedPsfMax = float((1.0 - std::pow(0.9 * std::fabs(f + 0.02) / std::fabs(c.R), 1.0 / 8.0)) * c.P0);
+        TransformPupilAndComputePsf(s);
+        out.wavelength = s.Wavelength;
+        const int top = 255 - c.H / 2;
+        out.pixels.resize(std::size_t(c.H - 1));
+        for (int j = 0; j < c.H - 1; ++j)
+            out.pixels[std::size_t(j)] = dibPixel(s, 255, top + j);
+        out.psf.resize(std::size_t(c.H + 1));
+        for (int i = 0; i <= c.H; ++i)
+            out.psf[std::size_t(i)] = psfSample(s, 255, top + i);
+    }
+    s.onLog = std::move(keep);
+}
+
 } // namespace
 
 SliceGeometry SliceGeometryFor(const SliceSettings& settings)
@@ -173,49 +222,69 @@ SliceResult ComputeSlice(SimState& s, const SliceSettings& settings, const Slice
     std::vector<std::array<float, 3>> acc(std::size_t(W + 1) * (H + 1), {0.0f, 0.0f, 0.0f});
     auto entry = [&](int C, int i) -> std::array<float, 3>& { return acc[std::size_t(C) * (H + 1) + i]; };
 
-    // 8.
+    // 8. Columns in order, band after band. A second engine state makes every
+    // other column on another core; this state makes the last one, so that it
+    // ends as the one-state loop leaves it, and the columns are added in order.
     const int passes = colour ? 3 : 1;
-    for (int k = 0; k < passes && !result.stopped; ++k) {
-        const int Y = k * H;
-        for (int C = 0; C < W; ++C) {
-            if (hooks.progress)
-                hooks.progress(C, W);
-            const double f = R * (C - W / 2) / (W / 2);
-            s.Params[prmFocus].Value = f;
-            if (colour) {
-                // Each column of a band reads that band's file, not only the
-                // column where the colour changes.
-                s.OpdChannel = k + 1;
-                s.LastOpdChannel = -1;
-            }
-            const Status st = SynthesizePupil(s, 555);
-            if (!st) {
-                result.status = st;
-                result.stopped = true;
-                break;
-            }
-            s.FixedPsfMax = float((1.0 - std::pow(0.9 * std::fabs(f + 0.02) / std::fabs(R), 1.0 / 8.0)) * P0);
-            TransformPupilAndComputePsf(s);
-            if (colour) {
-                const double w = std::sqrt(Photopic(s.Wavelength));
-                const Rgb8 c = WavelengthToRGB(s.Wavelength);
-                for (int i = 0; i <= H; ++i) {
-                    const double v = psfSample(s, 255, 255 - H / 2 + i) * w;
-                    auto& e = entry(C, i);
-                    e[0] += float(c.r * v);
-                    e[1] += float(c.g * v);
-                    e[2] += float(c.b * v);
-                }
-            }
-            stretchFromDib(s, 255, 255 - H / 2, 256, 254 + H / 2, result.picture, C, Y, C + 1, Y + H);
-            ++result.columnsDone;
-            if (hooks.columnDone)
-                hooks.columnDone(result.picture);
-            if (hooks.keepGoing && !hooks.keepGoing()) {
-                result.stopped = true;
-                break;
+    const int jobs = passes * W;
+    std::unique_ptr<HelperThread> helper;
+    std::unique_ptr<SimState> second;
+    if (settings.twoEngines && jobs > 1) {
+        helper = std::make_unique<HelperThread>();
+        if (helper->threaded()) {
+            second = std::make_unique<SimState>();
+            second->copyInputsFrom(s);
+        }
+    }
+    const ColumnSpec spec{R, W, H, P0, colour};
+    SliceColumn mine, theirs;
+    // Adds one computed column: the picture's pixels and the composite's light.
+    auto add = [&](int job, SliceColumn& col) -> bool {
+        for (const std::string& line : col.log)
+            s.log(line);
+        col.log.clear();
+        if (!col.status) {
+            result.status = col.status;
+            result.stopped = true;
+            return false;
+        }
+        const int k = job / W, C = job % W;
+        if (colour) {
+            const double w = std::sqrt(Photopic(col.wavelength));
+            const Rgb8 c = WavelengthToRGB(col.wavelength);
+            for (int i = 0; i <= H; ++i) {
+                const double v = col.psf[std::size_t(i)] * w;
+                auto& e = entry(C, i);
+                e[0] += float(c.r * v);
+                e[1] += float(c.g * v);
+                e[2] += float(c.b * v);
             }
         }
+        for (int j = 0; j < H; ++j)
+            setPixel(result.picture, C, k * H + j, col.pixels[std::size_t(std::int64_t(j) * (H - 1) / H)]);
+        ++result.columnsDone;
+        return true;
+    };
+    int job = 0;
+    while (job < jobs && !result.stopped) {
+        if (hooks.progress)
+            hooks.progress(job % W, W);
+        const bool pair = second && (jobs - job) % 2 == 0;
+        if (pair)
+            helper->run([&, job] { computeColumn(*second, spec, job, theirs); });
+        computeColumn(s, spec, job + (pair ? 1 : 0), mine);
+        if (pair) {
+            helper->wait();
+            if (add(job, theirs))
+                add(job + 1, mine);
+        } else {
+            add(job, mine);
+        }
+        job += pair ? 2 : 1;
+        if (hooks.columnDone)
+            hooks.columnDone(result.picture);
+        if (!result.stopped && hooks.keepGoing && !hooks.keepGoing())
+            result.stopped = true;
     }
 
     // 9, 10. The composite: each colour to its share of the light, fourth roots

@@ -21,6 +21,9 @@ struct SliceSettings {
     double height = 128.0;          // pixels, 64 .. 512, cut to the transform size
     double width = 256.0;           // pixels, 64 .. 512
     bool colour = false;            // one band per OPD colour file and a composite
+    // Compute every other column on a second engine state on another core
+    // where there is one; the picture is the same either way.
+    bool twoEngines = true;
 };
 
 // The picture's layout for these settings.

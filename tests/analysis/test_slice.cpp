@@ -142,7 +142,9 @@ TEST(Slice, LeavesTheTelescopeAsItWasAlsoWhenStopped)
     SliceHooks hooks;
     int columns = 0;
     hooks.keepGoing = [&] { return ++columns < 6; };
-    const SliceResult r = ComputeSlice(*s, small(), hooks);
+    SliceSettings oneState = small();
+    oneState.twoEngines = false;
+    const SliceResult r = ComputeSlice(*s, oneState, hooks);
     ASSERT_TRUE(r.status);
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(r.columnsDone, 6);
@@ -200,6 +202,59 @@ std::string opdFile(const qmtest::TempDir& dir, const std::string& name, int nm,
     return dir.write(name, f.str());
 }
 
+struct SliceRun {
+    QImage picture;
+    std::vector<std::string> log;
+    std::vector<float> psf;
+    std::vector<std::uint32_t> dib;
+    int columns = 0;
+};
+
+SliceRun runSlice(SimState& s, SliceSettings g, bool two)
+{
+    SliceRun run;
+    s.onLog = [&run](const std::string& line) { run.log.push_back(line); };
+    g.twoEngines = two;
+    const SliceResult r = ComputeSlice(s, g);
+    EXPECT_TRUE(r.status) << r.status.message;
+    run.picture = r.picture;
+    run.columns = r.columnsDone;
+    run.psf.assign(s.PsfImage.data(), s.PsfImage.data() + kPlaneElements);
+    run.dib = s.DisplayDib;
+    s.onLog = nullptr;
+    return run;
+}
+
+void expectSameRuns(const SliceRun& one, const SliceRun& two)
+{
+    EXPECT_EQ(one.picture, two.picture);
+    EXPECT_EQ(one.log, two.log);
+    EXPECT_EQ(one.psf, two.psf);
+    EXPECT_EQ(one.dib, two.dib);
+    EXPECT_EQ(one.columns, two.columns);
+}
+
+TEST(Slice, TwoEnginesMakeTheSamePictureAndStateOnBothKernels)
+{
+    for (FftKernel kernel : {FftKernel::Generic, FftKernel::Auto})
+        for (int width : {64, 65}) {
+            SliceSettings g = small();
+            g.width = width;
+            auto one = newState(), two = newState();
+            for (SimState* s : {one.get(), two.get()}) {
+                s->Kernel = kernel;
+                s->Params[prmLSA].Value = 0.6;
+                s->Params[prmTurbulence].Value = 0.3;
+                s->TurbulenceSeed = 5;
+                s->panel.YShift = 3.0;
+            }
+            const SliceRun a = runSlice(*one, g, false);
+            const SliceRun b = runSlice(*two, g, true);
+            expectSameRuns(a, b);
+            EXPECT_EQ(a.log.size(), std::size_t(width + 1));   // the reference and each column
+        }
+}
+
 TEST(Slice, ColourBandsEachReadTheirOwnFileInEveryColumn)
 {
     qmtest::TempDir dir;
@@ -229,6 +284,15 @@ TEST(Slice, ColourBandsEachReadTheirOwnFileInEveryColumn)
         }
     EXPECT_GT(blueDiffers, 200);
     EXPECT_LT(redDiffers, 40);
+    // Made on two states, the same picture.
+    auto again = newState();
+    again->panel = s->panel;
+    again->BlueOpdFile = "b.opd";
+    again->GreenOpdFile = "g.opd";
+    again->RedOpdFile = "r.opd";
+    g.twoEngines = false;
+    const SliceResult one = ComputeSlice(*again, g);
+    EXPECT_EQ(one.picture, r.picture);
     // The composite right of the middle band has colour in it.
     int coloured = 0;
     for (int x = 65; x < 127; ++x)
