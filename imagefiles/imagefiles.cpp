@@ -6,6 +6,7 @@
 #include "imagefiles/tiff.h"
 
 #include <QBuffer>
+#include <QImageWriter>
 
 #include <QFile>
 
@@ -98,18 +99,48 @@ std::string EncodePicture(const QImage& picture, PictureFormat format)
             pixels.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), std::size_t(3) * rgb.width());
         return WriteTiffBytes(rgb.width(), rgb.height(), reinterpret_cast<const std::uint8_t*>(pixels.data()));
     }
-    case PictureFormat::Bmp:
-    case PictureFormat::Png: {
+    case PictureFormat::Bmp: {
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-        if (!rgb.save(&buffer, format == PictureFormat::Bmp ? "BMP" : "PNG"))
+        if (!picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP"))
+            return {};
+        return bytes.toStdString();
+    }
+    case PictureFormat::Png: {
+        // A grey picture is written as 8-bit grey, and with fast compression:
+        // the same pixels in a third of the bytes, in a fraction of the time.
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "PNG");
+        writer.setCompression(1);
+        const QImage out = IsGrey(picture) ? picture.convertToFormat(QImage::Format_Grayscale8)
+                                           : picture.convertToFormat(QImage::Format_RGB888);
+        if (!writer.write(out))
             return {};
         return bytes.toStdString();
     }
     }
     return {};
+}
+
+bool IsGrey(const QImage& picture)
+{
+    if (picture.isNull())
+        return false;
+    const QImage rgb = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
+                           ? picture
+                           : picture.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = row[x];
+            if (qRed(c) != qGreen(c) || qGreen(c) != qBlue(c))
+                return false;
+        }
+    }
+    return true;
 }
 
 std::string SavedName(const std::string& chosen, PictureFormat format)

@@ -30,6 +30,9 @@ std::optional<PictureFormat> FormatForName(const std::string& name);
 std::string EncodePicture(const QImage& picture, PictureFormat format);
 
 // The name a save chosen as `chosen` writes: TIFF replaces the extension by ".TIF".
+// Every pixel has red = green = blue (such a picture is written as grey).
+bool IsGrey(const QImage& picture);
+
 std::string SavedName(const std::string& chosen, PictureFormat format);
 
 // Saves the picture under SavedName(chosen, format), whole or not at all; the

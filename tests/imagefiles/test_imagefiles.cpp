@@ -368,3 +368,29 @@ TEST(Fits, FloatPlaneWithTheTelescopeKeywordsReadsBack)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PngOut, GreyPicturesAsEightBitGreyAndEveryPixelKept)
+{
+    std::mt19937 rng(3);
+    QImage grey(97, 41, QImage::Format_RGB32), colour(97, 41, QImage::Format_RGB32);
+    for (int y = 0; y < 41; ++y)
+        for (int x = 0; x < 97; ++x) {
+            const int g = int(rng() % 256);
+            grey.setPixel(x, y, qRgb(g, g, g));
+            colour.setPixel(x, y, qRgb(g, int(rng() % 256), g));
+        }
+    EXPECT_TRUE(qm::IsGrey(grey));
+    EXPECT_FALSE(qm::IsGrey(colour));
+    EXPECT_FALSE(qm::IsGrey(QImage()));
+    for (const QImage* picture : {&grey, &colour}) {
+        const std::string bytes = qm::EncodePicture(*picture, qm::PictureFormat::Png);
+        QImage back;
+        ASSERT_TRUE(back.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size()), "PNG"));
+        EXPECT_EQ(back.format() == QImage::Format_Grayscale8, picture == &grey);
+        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), *picture);
+    }
+}
+
+} // namespace
