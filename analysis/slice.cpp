@@ -236,6 +236,10 @@ SliceResult ComputeSlice(SimState& s, const SliceSettings& settings, const Slice
             second->copyInputsFrom(s);
         }
     }
+    // Two columns at a time fill both cores; their transforms stay whole.
+    const bool splitWas = s.SplitTransforms;
+    if (second)
+        s.SplitTransforms = second->SplitTransforms = false;
     const ColumnSpec spec{R, W, H, P0, colour};
     SliceColumn mine, theirs;
     // Adds one computed column: the picture's pixels and the composite's light.
@@ -286,6 +290,7 @@ SliceResult ComputeSlice(SimState& s, const SliceSettings& settings, const Slice
         if (!result.stopped && hooks.keepGoing && !hooks.keepGoing())
             result.stopped = true;
     }
+    s.SplitTransforms = splitWas;
 
     // 9, 10. The composite: each colour to its share of the light, fourth roots
     // to show the faint cone, the brightest value white.

@@ -178,10 +178,37 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
     fftkernel::PassArgs args{srcRe, srcIm, s.SpecRe.data(), s.SpecIm.data(), n,
                              s.BitRevTable.data(), tw.re.data(), tw.im.data()};
     const bool avx2 = UseAvx2Kernels(s);
-    (avx2 ? fftkernel::passFirstIndexAvx2 : fftkernel::passFirstIndexGeneric)(args, first);
+    const auto firstPass = avx2 ? fftkernel::passFirstIndexAvx2 : fftkernel::passFirstIndexGeneric;
+    const auto secondPass = avx2 ? fftkernel::passSecondIndexAvx2 : fftkernel::passSecondIndexGeneric;
+    // Batches are independent within a pass: at N = 512 the two halves of each
+    // pass go to two threads, except a second pass that keeps a peak or
+    // reports its rows in order.
+    HelperThread* helper = nullptr;
+    if (n == 512 && s.SplitTransforms) {
+        if (!s.TransformHelper)
+            s.TransformHelper = std::make_unique<HelperThread>();
+        if (s.TransformHelper->threaded())
+            helper = s.TransformHelper.get();
+    }
+    auto split = [&](auto pass, const fftkernel::PassArgs& a, fftkernel::PassOptions o) {
+        if (!helper) {
+            pass(a, o);
+            return;
+        }
+        fftkernel::PassOptions upper = o;
+        upper.from = std::max(o.from, n / 2);
+        o.to = std::min(o.to, n / 2);
+        helper->run([pass, &a, upper] { pass(a, upper); });
+        pass(a, o);
+        helper->wait();
+    };
+    split(firstPass, args, first);
     args.srcRe = s.SpecRe.data();
     args.srcIm = s.SpecIm.data();
-    (avx2 ? fftkernel::passSecondIndexAvx2 : fftkernel::passSecondIndexGeneric)(args, second);
+    if (second.intensity || second.afterBatch || second.peak)
+        secondPass(args, second);
+    else
+        split(secondPass, args, second);
 }
 
 } // namespace

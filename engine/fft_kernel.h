@@ -26,6 +26,10 @@ struct PassOptions {
     // second pass, given the same band, takes them as +0.0 without reading them.
     int bandLo = 0;
     int bandHi = 511;
+    // The batches this call does: columns (first pass) or rows (second pass)
+    // from .. to - 1, so that two threads can share a pass.
+    int from = 0;
+    int to = 512;
     // Second pass only: write the intensity im^2 + re^2 into dstRe in place of the
     // real part, and keep the largest intensity in *peak.
     bool intensity = false;

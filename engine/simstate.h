@@ -4,6 +4,7 @@
 // turbulence screen and the measured wavefronts. The application owns one
 // instance for the whole run and passes it by reference; tests build their own.
 
+#include "engine/helperthread.h"
 #include "engine/plane.h"
 
 #include <array>
@@ -142,6 +143,11 @@ public:
     std::array<std::int32_t, kPlaneSide> BitRevTable{};
     int FftSign = 1;
     FftKernel Kernel = FftKernel::Auto;
+    // 512-point 2-D transforms share each pass with a second thread on a
+    // machine with two cores (the result is the same); the thread is made on
+    // first use and lives with the state.
+    bool SplitTransforms = true;
+    std::unique_ptr<HelperThread> TransformHelper;
 
     // --- display ------------------------------------------------------------------------
     // 512 x 512 pixels, row-major (pixel at column X, row Y is DisplayDib[Y * 512 + X]),

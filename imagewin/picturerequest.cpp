@@ -390,6 +390,10 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
             second->copyInputsFrom(s);
         }
     }
+    // Two stars at a time fill both cores; their transforms stay whole.
+    const bool splitWas = s.SplitTransforms;
+    if (second)
+        s.SplitTransforms = second->SplitTransforms = false;
     int done = 0;
     ChromaStar mine, theirs;
     while (done < total && !s.AbortRequested) {
@@ -415,6 +419,7 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
             hooks.starDone(r.star, opd ? ks[std::size_t(done)] : -1);
         done += pair ? 2 : 1;
     }
+    s.SplitTransforms = splitWas;
     s.OpdChannel = 0;
     r.notes = PupilNotes(s);
 

@@ -142,16 +142,21 @@ protected:
         const auto [n, kernel] = GetParam();
         if (kernel == qm::FftKernel::Avx2 && !qm::CpuHasAvx2())
             GTEST_SKIP() << "no AVX2 on this processor";
-        auto fast = makeState(n);
-        auto plain = makeState(n);
-        fast->Kernel = kernel;
-        fill(*fast);
-        plain->SpecRe = fast->SpecRe;
-        plain->SpecIm = fast->SpecIm;
-        qm::Fft2D(*fast);
-        qm::Fft2DReference(*plain);
-        EXPECT_TRUE(sameBits(fast->SpecRe, plain->SpecRe));
-        EXPECT_TRUE(sameBits(fast->SpecIm, plain->SpecIm));
+        // On one thread and, at N = 512 on a machine with two cores, split.
+        for (bool split : {false, true}) {
+            auto fast = makeState(n);
+            auto plain = makeState(n);
+            fast->Kernel = kernel;
+            fast->SplitTransforms = split;
+            fill(*fast);
+            plain->SpecRe = fast->SpecRe;
+            plain->SpecIm = fast->SpecIm;
+            qm::Fft2D(*fast);
+            qm::Fft2DReference(*plain);
+            EXPECT_TRUE(sameBits(fast->SpecRe, plain->SpecRe)) << split;
+            EXPECT_TRUE(sameBits(fast->SpecIm, plain->SpecIm)) << split;
+            EXPECT_EQ(bool(fast->TransformHelper), split && n == 512);
+        }
     }
 };
 
