@@ -36,6 +36,7 @@ void BM_Fft2D(benchmark::State& state)
 {
     auto s = std::make_unique<qm::SimState>();
     const int n = int(state.range(0));
+    s->SplitTransforms = false;   // single thread; the split one is below
     s->FftSize = std::uint16_t(n);
     qm::BuildBitRevTable(*s);
     fillRandom(*s, n, 1);
@@ -50,6 +51,26 @@ void BM_Fft2D(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Fft2D)->Arg(512)->Arg(256)->Arg(128)->Unit(benchmark::kMicrosecond);
+
+// The 512-point transform with each pass shared by a second thread (wall time;
+// the single-thread figure is BM_Fft2D/512).
+void BM_Fft2DTwoThreads(benchmark::State& state, bool split)
+{
+    auto s = std::make_unique<qm::SimState>();
+    s->FftSize = 512;
+    s->SplitTransforms = split;
+    qm::BuildBitRevTable(*s);
+    fillRandom(*s, 512, 1);
+    for (auto _ : state) {
+        qm::Fft2D(*s);
+        benchmark::DoNotOptimize(s->SpecRe.data());
+        state.PauseTiming();
+        fillRandom(*s, 512, 1);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK_CAPTURE(BM_Fft2DTwoThreads, one, false)->Name("BM_Fft2D/512/threads:1")->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Fft2DTwoThreads, two, true)->Name("BM_Fft2D/512/threads:2")->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 // The yardstick: FFTW planned the way a careful user would, with
 // FFTW_PATIENT, once per process and before any timing. Our forward transform
@@ -168,6 +189,7 @@ BENCHMARK(BM_FftwPruned)->Name("BM_FftwPruned/default")->Unit(benchmark::kMicros
 std::unique_ptr<qm::SimState> starState(bool maxAperture)
 {
     auto s = std::make_unique<qm::SimState>();
+    s->SplitTransforms = false;   // single-thread figures unless a benchmark says otherwise
     s->panel.ResolutionSpin = 10.0;
     s->panel.ApertureSpin = 100.0;
     if (maxAperture)
@@ -222,14 +244,15 @@ void BM_Slice(benchmark::State& state, int width, int height)
         benchmark::DoNotOptimize(r.picture.constBits());
     }
 }
-BENCHMARK_CAPTURE(BM_Slice, 256x128, 256, 128)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Slice, 512x512, 512, 512)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Slice, 256x128, 256, 128)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Slice, 512x512, 512, 512)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The chromatic star over every nanometre from 400 to 700 (the argument is the
 // number of wavelengths): 301 stars plus the accumulation and the painting.
-void BM_ChromaImage(benchmark::State& state)
+void BM_ChromaImage(benchmark::State& state, bool twoEngines)
 {
     auto s = starState(false);
+    s->SplitTransforms = twoEngines;
     qm::BuildGammaTable(*s);
     s->SelectedWavelengths.fill(false);
     for (int k = 0; k < state.range(0) && k <= 300; ++k)
@@ -237,12 +260,15 @@ void BM_ChromaImage(benchmark::State& state)
     qm::PictureInputs in;
     in.kind = qm::PictureKind::Chroma;
     in.size = 256;
+    in.twoEngines = twoEngines;
     for (auto _ : state) {
         const qm::PictureResult r = qm::ComputeChromaImage(*s, in);
         benchmark::DoNotOptimize(r.spare.constBits());
     }
 }
-BENCHMARK(BM_ChromaImage)->Arg(301)->Unit(benchmark::kMillisecond);
+// Wall time: two engine states on two cores, and the one-state loop.
+BENCHMARK_CAPTURE(BM_ChromaImage, two, true)->Arg(301)->Name("BM_ChromaImage/301")->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ChromaImage, one, false)->Arg(301)->Name("BM_ChromaImage/301/threads:1")->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // A 512 x 512 planet through the default telescope: three passes of three
 // forward and one inverse 512 x 512 transforms.

@@ -366,14 +366,22 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
         r.star = star.star;
         const Rgb8 c = SpectrumColour(star.wavelength);
         const float weight[3] = {float(c.r), float(c.g), float(c.b)};
-        for (std::size_t i = 0; i < star.psf.size(); ++i) {
-            const float v = star.psf[i];
-            for (int ch = 0; ch < 3; ++ch) {
-                const float light = weight[ch] * v;
-                planes[ch][i] += light;
-                sums[ch] += light;
-            }
+        const float* v = star.psf.data();
+        const std::size_t count = star.psf.size();
+        // Each picture element and each colour's running total sees the same
+        // additions in the same order as one loop over both would make.
+        for (int ch = 0; ch < 3; ++ch) {
+            float* plane = planes[ch].data();
+            const float w = weight[ch];
+            for (std::size_t i = 0; i < count; ++i)
+                plane[i] += w * v[i];
         }
+        double total[3] = {sums[0], sums[1], sums[2]};
+        for (std::size_t i = 0; i < count; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                total[ch] += weight[ch] * v[i];
+        for (int ch = 0; ch < 3; ++ch)
+            sums[ch] = total[ch];
     };
 
     // The measured-wavefront passes depend on the order of their syntheses
