@@ -1,7 +1,7 @@
 #include "analysis/slice.h"
 
 #include "engine/fft.h"
-#include "engine/helperthread.h"
+#include "engine/secondengine.h"
 #include "engine/nint.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
@@ -227,19 +227,7 @@ SliceResult ComputeSlice(SimState& s, const SliceSettings& settings, const Slice
     // ends as the one-state loop leaves it, and the columns are added in order.
     const int passes = colour ? 3 : 1;
     const int jobs = passes * W;
-    std::unique_ptr<HelperThread> helper;
-    std::unique_ptr<SimState> second;
-    if (settings.twoEngines && jobs > 1) {
-        helper = std::make_unique<HelperThread>();
-        if (helper->threaded()) {
-            second = std::make_unique<SimState>();
-            second->copyInputsFrom(s);
-        }
-    }
-    // Two columns at a time fill both cores; their transforms stay whole.
-    const bool splitWas = s.SplitTransforms;
-    if (second)
-        s.SplitTransforms = second->SplitTransforms = false;
+    SecondEngine second(s, settings.twoEngines && jobs > 1);
     const ColumnSpec spec{R, W, H, P0, colour};
     SliceColumn mine, theirs;
     // Adds one computed column: the picture's pixels and the composite's light.
@@ -275,10 +263,10 @@ SliceResult ComputeSlice(SimState& s, const SliceSettings& settings, const Slice
             hooks.progress(job % W, W);
         const bool pair = second && (jobs - job) % 2 == 0;
         if (pair)
-            helper->run([&, job] { computeColumn(*second, spec, job, theirs); });
+            second.run([&, job] { computeColumn(second.state(), spec, job, theirs); });
         computeColumn(s, spec, job + (pair ? 1 : 0), mine);
         if (pair) {
-            helper->wait();
+            second.wait();
             if (add(job, theirs))
                 add(job + 1, mine);
         } else {
@@ -290,7 +278,6 @@ SliceResult ComputeSlice(SimState& s, const SliceSettings& settings, const Slice
         if (!result.stopped && hooks.keepGoing && !hooks.keepGoing())
             result.stopped = true;
     }
-    s.SplitTransforms = splitWas;
 
     // 9, 10. The composite: each colour to its share of the light, fourth roots
     // to show the faint cone, the brightest value white.

@@ -3,8 +3,7 @@
 #include "imagewin/pixelfont.h"
 
 #include "engine/fft.h"
-#include "engine/helperthread.h"
-#include "engine/turbulence.h"
+#include "engine/secondengine.h"
 #include "engine/nint.h"
 #include "engine/opdfiles.h"
 #include "engine/planet.h"
@@ -387,21 +386,7 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
     // The measured-wavefront passes depend on the order of their syntheses
     // and stay on one state. Otherwise a second state makes every other star,
     // and this state makes the last, so that it ends as the one-state loop.
-    std::unique_ptr<HelperThread> helper;
-    std::unique_ptr<SimState> second;
-    if (!opd && in.twoEngines && total > 1) {
-        helper = std::make_unique<HelperThread>();
-        if (helper->threaded()) {
-            s.TurbRequested = s.Params[prmTurbulence].Value;
-            GenerateTurbulence(s);
-            second = std::make_unique<SimState>();
-            second->copyInputsFrom(s);
-        }
-    }
-    // Two stars at a time fill both cores; their transforms stay whole.
-    const bool splitWas = s.SplitTransforms;
-    if (second)
-        s.SplitTransforms = second->SplitTransforms = false;
+    SecondEngine second(s, !opd && in.twoEngines && total > 1);
     int done = 0;
     ChromaStar mine, theirs;
     while (done < total && !s.AbortRequested) {
@@ -412,12 +397,12 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
         const bool pair = second && (total - done) % 2 == 0;
         if (pair) {
             const int k = ks[std::size_t(done)];
-            helper->run([&, k] { computeChromaStar(*second, k, size, in.wantMtf, theirs); });
+            second.run([&, k] { computeChromaStar(second.state(), k, size, in.wantMtf, theirs); });
         }
         const int k = ks[std::size_t(done + (pair ? 1 : 0))];
         computeChromaStar(s, k, size, in.wantMtf, mine);
         if (pair) {
-            helper->wait();
+            second.wait();
             add(theirs);
             theirs.log.clear();
         }
@@ -427,7 +412,6 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
             hooks.starDone(r.star, opd ? ks[std::size_t(done)] : -1);
         done += pair ? 2 : 1;
     }
-    s.SplitTransforms = splitWas;
     s.OpdChannel = 0;
     r.notes = PupilNotes(s);
 
