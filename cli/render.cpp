@@ -40,6 +40,23 @@ std::string encode(const QImage& picture, const std::string& name)
 
 namespace {
 
+// The picture as the window shows it: colour balance, then the zoom of the
+// kinds that have a zoom bar.
+QImage shownPicture(const QImage& spare, const RenderRequest& req)
+{
+    ColourLevels levels;
+    levels.red = req.levels[0];
+    levels.green = req.levels[1];
+    levels.blue = req.levels[2];
+    levels.luminosity = req.levels[3];
+    QImage shown = spare;
+    if (!(levels == ColourLevels{}))
+        shown = ColourBalanced(shown, levels);
+    if ((TraitsOf(req.kind).zoomBar || req.kind == PictureKind::Planet) && req.zoom != 250)
+        shown = Zoomed(shown, ZoomFactor(req.zoom));
+    return shown;
+}
+
 // The slice and the 3-D wavefront: one picture each, no figures but the pupil's.
 int renderView(SimState& s, const RenderRequest& req, std::ostream& out, std::ostream& err)
 {
@@ -85,6 +102,48 @@ int renderView(SimState& s, const RenderRequest& req, std::ostream& out, std::os
             << "wave_pv=" << fmt(s.WavePeak - s.WaveValley) << "\n"
             << "wave_rms=" << fmt(s.WaveRms) << "\n"
             << "picture=" << picture.width() << "x" << picture.height() << "\n";
+    return 0;
+}
+
+// The name of frame i (from 1) of a film: NAME-001.EXT for NAME.EXT.
+std::string frameName(const std::string& output, int i)
+{
+    const std::filesystem::path p(output);
+    char number[16];
+    std::snprintf(number, sizeof number, "-%03d", i);
+    std::filesystem::path name = p;
+    name.replace_filename(p.stem().string() + number + p.extension().string());
+    return name.string();
+}
+
+// A film of seeing: the same telescope with a fresh turbulence screen in
+// every frame. All frames reach the disk together or none does.
+int renderFrames(SimState& s, const RenderRequest& req, std::ostream& err)
+{
+    std::vector<OutputFile> files;
+    PictureInputs in;
+    in.kind = req.kind;
+    in.size = req.size;
+    in.defocus = req.defocus;
+    for (int i = 1; i <= req.frames; ++i) {
+        if (req.seed != 0)
+            s.TurbulenceSeed = req.seed + std::uint32_t(i - 1);
+        s.TurbGenerated = -1.0;   // no strength is negative: a new screen each frame
+        const PictureResult r = ComputePicture(s, in);
+        if (!r.status) {
+            err << "quillmere-render: " << PrintableValue(r.status.message) << "\n";
+            return 2;
+        }
+        files.push_back({frameName(req.output, i), encode(shownPicture(r.spare, req), req.output)});
+        if (files.back().bytes.empty()) {
+            err << "quillmere-render: cannot encode the picture for " << PrintableValue(req.output) << "\n";
+            return 1;
+        }
+    }
+    if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
+        err << "quillmere-render: " << PrintableValue(failure) << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -156,6 +215,8 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     }
     if (req.view != RenderView::Picture)
         return renderView(s, req, out, err);
+    if (req.frames > 0)
+        return renderFrames(s, req, err);
 
     PictureInputs in;
     in.kind = req.kind;
@@ -189,18 +250,7 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
         err << "quillmere-render: " << result.status.message << "\n";
         return 2;
     }
-    // The picture as the window shows it: colour balance, then the zoom of the
-    // kinds that have a zoom bar.
-    ColourLevels levels;
-    levels.red = req.levels[0];
-    levels.green = req.levels[1];
-    levels.blue = req.levels[2];
-    levels.luminosity = req.levels[3];
-    QImage shown = result.spare;
-    if (!(levels == ColourLevels{}))
-        shown = ColourBalanced(shown, levels);
-    if ((TraitsOf(req.kind).zoomBar || req.kind == PictureKind::Planet) && req.zoom != 250)
-        shown = Zoomed(shown, ZoomFactor(req.zoom));
+    const QImage shown = shownPicture(result.spare, req);
     std::vector<OutputFile> files;
     files.push_back({req.output, encode(shown, req.output)});
     if (files.back().bytes.empty()) {

@@ -67,6 +67,7 @@ const std::vector<NumberOption>& numberOptions()
         {"--fringes", "F", 1, 50, 0, [](RenderRequest& r, double v) { r.fringes = int(v); }, "inter only: interference bars (10)"},
         {"--zoom", "POS", 5, 1000, 0, [](RenderRequest& r, double v) { r.zoom = int(v); }, "eyepiece zoom of star, chroma and double pictures, 250 is 1x (250)"},
         {"--planet-resolution", "PX", 5, 20, 1, [](RenderRequest& r, double v) { r.planetResolution = v; }, "planet only: pixels per arc-second of the picture (from its name, else 10)"},
+        {"--frames", "N", 1, 1000, 0, [](RenderRequest& r, double v) { r.frames = int(v); }, "star and intra only: N frames of boiling seeing, -o NAME.EXT gives NAME-001.EXT, ... (off)"},
         {"--seed", "N", 0, 4294967295.0, 0, [](RenderRequest& r, double v) { r.seed = std::uint32_t(v); }, "turbulence screen seed, 0 from the clock (0)"},
         {"--gamma", "G", 0.1, 0.95, 2, [](RenderRequest& r, double v) { r.panel.GammaSpin = v; }, "display gamma (0.45)"},
         {"--gamma-slope", "K", 0, 10, 2, [](RenderRequest& r, double v) { r.panel.GammaSlopeSpin = v; }, "slope of the gamma curve's linear toe (4.5)"},
@@ -429,6 +430,11 @@ ParseOutcome ParseRenderArgs(const std::vector<std::string>& args)
                        ": allowed only with the pictures star, intra, chroma, double and wave");
     if (!req.fits.empty() && (req.kind == PictureKind::Inter || req.kind == PictureKind::Planet))
         return failure("--fits: this picture has no data plane; allowed with star, intra, chroma, double, wave");
+    if (req.frames > 0 && (req.view != RenderView::Picture ||
+                           (req.kind != PictureKind::Star && req.kind != PictureKind::Intra)))
+        return failure("--frames: allowed with star and intra only");
+    if (req.frames > 0 && (!req.fits.empty() || !req.profileCsv.empty() || !req.mtfCsv.empty()))
+        return failure("--frames: writes pictures only; leave out --fits, --profile and --mtf");
     if (req.kind == PictureKind::Planet && req.input.empty())
         return failure("--input: missing; planet needs the picture file (BMP, JPEG, TIFF or PNG)");
     if ((req.kind == PictureKind::Wave || req.kind == PictureKind::Inter || req.kind == PictureKind::Planet) &&

@@ -39,6 +39,9 @@ struct RenderRequest {
     int fringes = 10;
     // a fixed seed for the turbulence screen; 0 draws it from the clock
     std::uint32_t seed = 0;
+    // star and intra: this many frames, each with a fresh turbulence screen
+    // (seeds seed, seed + 1, ... when a seed is given), as NAME-001.EXT, ...
+    int frames = 0;
     // planet: the picture file and its resolution (0: from the file name)
     std::string input;
     double planetResolution = 0.0;

@@ -175,7 +175,18 @@ void TMDIImage::buildControls()
     DoubleStarTableButton_ = speedButton(SpeedBar1_, "DoubleStarTableButton", "table",
                                          QStringLiteral("Show Double Star Database"));
     DoubleStarTableButton_->setEnabled(false);
-    for (QToolButton* b : {UpdateButton_, SaveImageButton_, LRGBControlbutton_, DoubleStarTableButton_})
+    LiveButton_ = new QToolButton(SpeedBar1_);
+    LiveButton_->setObjectName(QStringLiteral("LiveButton"));
+    LiveButton_->setText(QStringLiteral("Live"));
+    LiveButton_->setCheckable(true);
+    LiveButton_->setAutoRaise(true);
+    LiveButton_->setFixedSize(28, 28);
+    LiveButton_->setStyleSheet(QStringLiteral("font-size: 7pt"));
+    setHint(LiveButton_, QStringLiteral("Live seeing: a new turbulence screen about 20 times a second"));
+    LiveButton_->hide();
+    liveTimer_ = new QTimer(this);
+    liveTimer_->setInterval(50);
+    for (QToolButton* b : {UpdateButton_, SaveImageButton_, LRGBControlbutton_, DoubleStarTableButton_, LiveButton_})
         bar->addWidget(b);
     bar->addStretch();
 
@@ -210,6 +221,44 @@ void TMDIImage::buildControls()
     });
     connect(RxSlider1_, &QSlider::sliderReleased, this, [this] { UpdateImage(); });
     connect(Zoom_, &QScrollBar::valueChanged, this, &TMDIImage::ZoomChange);
+    connect(LiveButton_, &QToolButton::toggled, this, &TMDIImage::LiveButtonToggled);
+    connect(liveTimer_, &QTimer::timeout, this, &TMDIImage::liveFrame);
+}
+
+void TMDIImage::LiveButtonToggled(bool on)
+{
+    liveRate_.clear();
+    liveFrames_ = 0;
+    liveSince_ = TimeOfDayMs();
+    if (on)
+        liveTimer_->start();
+    else
+        liveTimer_->stop();
+    showNotes();
+}
+
+void TMDIImage::liveFrame()
+{
+    // Only a picture of the telescope the panel shows boils, and never while
+    // another computation lets events run.
+    SimState& s = links_.state;
+    if (computing_ || ScopeNumber != links_.scopes.currentScope())
+        return;
+    auto keepLog = std::move(s.onLog);
+    s.onLog = nullptr;
+    s.TurbGenerated = -1.0;   // no strength is negative: the synthesis draws a new screen
+    live_ = true;
+    recompute(PicturePhase::Update);
+    live_ = false;
+    s.onLog = std::move(keepLog);
+    ++liveFrames_;
+    const qint64 now = TimeOfDayMs();
+    if (now - liveSince_ >= 1000 || now < liveSince_) {
+        liveRate_ = QStringLiteral("Live: %1 frames/s").arg(liveFrames_ * 1000.0 / std::max<qint64>(1, now - liveSince_), 0, 'f', 1);
+        liveFrames_ = 0;
+        liveSince_ = now;
+        showNotes();
+    }
 }
 
 // The controls of the kind's row: what the spin box means, which bars and
@@ -228,6 +277,7 @@ void TMDIImage::setUpForKind()
     LRGBControlbutton_->setEnabled(t.colourTool);
     DoubleStarTableButton_->setEnabled(t.doubleStarTable);
     Zoom_->setVisible(t.zoomBar);
+    LiveButton_->setVisible(Kind == PictureKind::Star || Kind == PictureKind::Intra);
     if (t.label == LabelUse::Fixed)
         kindLabel_ = QString::fromLatin1(t.labelText);
     if (t.darkLabel)
@@ -384,8 +434,9 @@ void TMDIImage::recompute(PicturePhase phase)
     }
     if (t.spinRole == SpinRole::EyepieceReadout)
         eyepieceReadout();
-    for (const std::string& note : lastNotes_)
-        links_.frame.log(QString::fromStdString(note));
+    if (!live_)
+        for (const std::string& note : lastNotes_)
+            links_.frame.log(QString::fromStdString(note));
     showNotes();
     if (phase == PicturePhase::Update && t.colourBalanceOnUpdate)
         ApplyColourBalance();
@@ -400,6 +451,8 @@ void TMDIImage::showNotes()
         lines << kindLabel_;
     for (const std::string& note : lastNotes_)
         lines << QString::fromStdString(note);
+    if (!liveRate_.isEmpty())
+        lines << liveRate_;
     TelescopeLabel_->setText(lines.join(QLatin1Char('\n')));
     TelescopeLabel_->setVisible(!lines.isEmpty());
     TelescopeLabel_->adjustSize();

@@ -21,6 +21,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QScrollBar;
 class QSlider;
+class QTimer;
 class QToolButton;
 
 namespace qm {
@@ -93,6 +94,10 @@ private:
     void showNotes();
     void logEnd(qint64 startMs);
     void eyepieceReadout();
+    // Live seeing: a fresh turbulence screen and a new picture about 20 times
+    // a second while the Live button is down (star and intra windows).
+    void LiveButtonToggled(bool on);
+    void liveFrame();
 
     ImageWindowLinks links_;
     QImage displayImage_;
@@ -111,6 +116,12 @@ private:
     QToolButton* SaveImageButton_ = nullptr;
     QToolButton* LRGBControlbutton_ = nullptr;
     QToolButton* DoubleStarTableButton_ = nullptr;
+    QToolButton* LiveButton_ = nullptr;
+    QTimer* liveTimer_ = nullptr;
+    bool live_ = false;            // a live frame is being made: its notes are not logged
+    int liveFrames_ = 0;           // frames since liveSince_
+    qint64 liveSince_ = 0;
+    QString liveRate_;             // "Live: 19.6 frames/s"
     bool spinEcho_ = false;
     // A computation that lets events run is under way; a close waits for it.
     bool computing_ = false;

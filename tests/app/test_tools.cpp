@@ -18,6 +18,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QMessageBox>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QToolButton>
 
@@ -250,6 +251,47 @@ TEST_F(MainWindowTest, Wave3dOpensOnceAndFollowsEveryStar)
     windows().at(0)->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(window->D3WaveOpen);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, LiveSeeingBoilsTheStarAndStopsWhenReleased)
+{
+    panel().TurbulenceSpin->setValue(1.0);
+    click(window.get(), "StarImageButton");
+    ASSERT_EQ(windows().size(), 1);
+    qm::TMDIImage* image = imageAt(0);
+    auto* live = image->findChild<QToolButton*>("LiveButton");
+    ASSERT_TRUE(live);
+    EXPECT_FALSE(live->isHidden());
+    EXPECT_FALSE(live->isChecked());   // off by default
+    const QImage still = image->displayImage();
+    const int logged = int(logLines().size());
+    live->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1400)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_NE(image->displayImage(), still);   // a new screen, a new picture
+    auto* label = image->findChild<QLabel*>("TelescopeLabel");
+    ASSERT_TRUE(label);
+    EXPECT_TRUE(label->text().contains("frames/s")) << label->text().toStdString();
+    EXPECT_EQ(int(logLines().size()), logged);   // frames do not fill the log
+    live->click();
+    QCoreApplication::processEvents();
+    const QImage stopped = image->displayImage();
+    clock.restart();
+    while (clock.elapsed() < 200)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(image->displayImage(), stopped);
+    EXPECT_FALSE(label->text().contains("frames/s"));
+
+    // Only star and intra pictures have it.
+    window->findChild<QAction*>("WaveMenuitem")->trigger();
+    ASSERT_EQ(windows().size(), 2);
+    EXPECT_TRUE(imageAt(1)->findChild<QToolButton*>("LiveButton")->isHidden());
 }
 
 } // namespace

@@ -580,3 +580,31 @@ TEST(RenderViews, MeasuredWavefrontsAndTheirBadFiles)
 }
 
 } // namespace
+
+namespace {
+
+TEST(RenderFrames, AFilmOfBoilingSeeing)
+{
+    TempDir dir;
+    const std::string name = dir.file("film.png");
+    Outcome r = render({"star", "--turbulence", "1", "--seed", "7", "--frames", "3", "-o", name});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(name));
+    const std::string first = qmtest::Slurp(dir.file("film-001.png"));
+    EXPECT_NE(first, qmtest::Slurp(dir.file("film-002.png")));   // a fresh screen each frame
+    EXPECT_NE(qmtest::Slurp(dir.file("film-002.png")), qmtest::Slurp(dir.file("film-003.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("film-004.png")));
+    // The first frame is the single picture of that seed; the films repeat.
+    ASSERT_EQ(render({"star", "--turbulence", "1", "--seed", "7", "-o", dir.file("one.png")}).status, 0);
+    EXPECT_EQ(first, qmtest::Slurp(dir.file("one.png")));
+    ASSERT_EQ(render({"intra", "--turbulence", "1", "--seed", "7", "--frames", "2", "-o", dir.file("i.bmp")}).status, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("i-002.bmp")));
+
+    expectRefused({
+        {{"wave", "--frames", "2"}, "--frames: allowed with star and intra only"},
+        {{"star", "--frames", "0"}, "--frames: 0 is out of range; allowed: 1 .. 1000"},
+        {{"star", "--frames", "2", "--mtf", "m.csv"}, "--frames: writes pictures only"},
+    });
+}
+
+} // namespace
