@@ -36,6 +36,28 @@ std::string encode(const QImage& picture, const std::string& name)
     return format ? EncodePicture(picture, *format) : std::string();
 }
 
+// Adds the picture, encoded by the extension of the name given with -o, to
+// the outputs under path; false, with the reason said, when it cannot be.
+bool addPicture(std::vector<OutputFile>& files, const std::string& path, const QImage& picture,
+                const std::string& output, std::ostream& err)
+{
+    files.push_back({path, encode(picture, output)});
+    if (!files.back().bytes.empty())
+        return true;
+    err << "quillmere-render: cannot encode the picture for " << PrintableValue(output) << "\n";
+    return false;
+}
+
+// Writes every output or none: 0, or 1 with the reason said.
+int writeOutputs(const std::vector<OutputFile>& files, std::ostream& err)
+{
+    if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
+        err << "quillmere-render: " << PrintableValue(failure) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 namespace {
@@ -88,15 +110,11 @@ int renderView(SimState& s, const RenderRequest& req, std::ostream& out, std::os
         picture = QImage(req.wave3dSize, req.wave3dSize, QImage::Format_RGB32);
         RenderWave3d(picture, BuildWave3dSurface(s), view);
     }
-    std::vector<OutputFile> files{{req.output, encode(picture, req.output)}};
-    if (files.back().bytes.empty()) {
-        err << "quillmere-render: cannot encode the picture for " << PrintableValue(req.output) << "\n";
+    std::vector<OutputFile> files;
+    if (!addPicture(files, req.output, picture, req.output, err))
         return 1;
-    }
-    if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
-        err << "quillmere-render: " << PrintableValue(failure) << "\n";
-        return 1;
-    }
+    if (const int status = writeOutputs(files, err))
+        return status;
     if (req.stats)
         out << "pupil_radius=" << s.PupilRadius << "\n"
             << "wave_pv=" << fmt(s.WavePeak - s.WaveValley) << "\n"
@@ -134,17 +152,10 @@ int renderFrames(SimState& s, const RenderRequest& req, std::ostream& err)
             err << "quillmere-render: " << PrintableValue(r.status.message) << "\n";
             return 2;
         }
-        files.push_back({frameName(req.output, i), encode(shownPicture(r.spare, req), req.output)});
-        if (files.back().bytes.empty()) {
-            err << "quillmere-render: cannot encode the picture for " << PrintableValue(req.output) << "\n";
+        if (!addPicture(files, frameName(req.output, i), shownPicture(r.spare, req), req.output, err))
             return 1;
-        }
     }
-    if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
-        err << "quillmere-render: " << PrintableValue(failure) << "\n";
-        return 1;
-    }
-    return 0;
+    return writeOutputs(files, err);
 }
 
 } // namespace
@@ -250,13 +261,9 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
         err << "quillmere-render: " << result.status.message << "\n";
         return 2;
     }
-    const QImage shown = shownPicture(result.spare, req);
     std::vector<OutputFile> files;
-    files.push_back({req.output, encode(shown, req.output)});
-    if (files.back().bytes.empty()) {
-        err << "quillmere-render: cannot encode the picture for " << PrintableValue(req.output) << "\n";
+    if (!addPicture(files, req.output, shownPicture(result.spare, req), req.output, err))
         return 1;
-    }
 
     const PsfProfile profile =
         RadialProfile(s.PsfImage, s.LastPsfMax, s.PupilSampleCount, s.FftSize, s.panel.ResolutionSpin);
@@ -277,10 +284,8 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
               << '\n';
         files.push_back({req.mtfCsv, f.str()});
     }
-    if (const std::string failure = WriteFilesAtomically(files); !failure.empty()) {
-        err << "quillmere-render: " << PrintableValue(failure) << "\n";
-        return 1;
-    }
+    if (const int status = writeOutputs(files, err))
+        return status;
     if (!req.fits.empty()) {
         // Written last; if it fails, the outputs just written go too.
         const Status st = WriteFitsData(s, req.kind, req.fits);
