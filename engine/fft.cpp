@@ -60,24 +60,48 @@ void buildTwiddles(int n, int sign, TwiddleTable& t)
 
 } // namespace
 
-bool UseAvx2Kernels(const SimState& s)
+bool CpuHasAvx2()
 {
-    switch (s.Kernel) {
-    case FftKernel::Generic:
-        return false;
-    case FftKernel::Avx2:
-        return CpuHasAvx2();
-    case FftKernel::Auto:
-        break;
-    }
-    static const bool has = CpuHasAvx2();
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
     return has;
 }
 
-bool CpuHasAvx2()
+bool CpuHasAvx512()
 {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    // The run-time check of libgcc also asks the operating system whether it
+    // saves the 512-bit registers.
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return CpuHasAvx2() && __builtin_cpu_supports("avx512f") != 0;
+    }();
+    return has;
+}
+
+bool KernelRuns(FftKernel k)
+{
+    switch (k) {
+    case FftKernel::Avx2:
+        return CpuHasAvx2();
+    case FftKernel::Avx512:
+        return CpuHasAvx512();
+    case FftKernel::Auto:
+    case FftKernel::Generic:
+        break;
+    }
+    return true;
+}
+
+bool UseAvx2Kernels(const SimState& s)
+{
+    return s.Kernel == FftKernel::Generic ? false : CpuHasAvx2();
+}
+
+bool UseAvx512Kernels(const SimState& s)
+{
+    return (s.Kernel == FftKernel::Auto || s.Kernel == FftKernel::Avx512) && CpuHasAvx512();
 }
 
 void BuildBitRevTable(SimState& s)
@@ -177,9 +201,14 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
     buildTwiddles(n, s.FftSign, tw);
     fftkernel::PassArgs args{srcRe, srcIm, s.SpecRe.data(), s.SpecIm.data(), n,
                              s.BitRevTable.data(), tw.re.data(), tw.im.data()};
+    const bool avx512 = UseAvx512Kernels(s) && n >= 16;
     const bool avx2 = UseAvx2Kernels(s);
-    const auto firstPass = avx2 ? fftkernel::passFirstIndexAvx2 : fftkernel::passFirstIndexGeneric;
-    const auto secondPass = avx2 ? fftkernel::passSecondIndexAvx2 : fftkernel::passSecondIndexGeneric;
+    const auto firstPass = avx512 ? fftkernel::passFirstIndexAvx512
+                           : avx2 ? fftkernel::passFirstIndexAvx2
+                                  : fftkernel::passFirstIndexGeneric;
+    const auto secondPass = avx512 ? fftkernel::passSecondIndexAvx512
+                            : avx2 ? fftkernel::passSecondIndexAvx2
+                                   : fftkernel::passSecondIndexGeneric;
     // Batches are independent within a pass: at N = 512 the two halves of each
     // pass go to two threads, except a second pass that keeps a peak or
     // reports its rows in order.

@@ -34,8 +34,12 @@ void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void*
 // The plain routine: one line at a time through LineRe / LineIm with Fft1D.
 void Fft2DReference(SimState& s);
 
-// Whether the state's kernel choice (SimState::Kernel) runs the AVX2 build.
+// What the processor (and its operating system) can run, and which builds the
+// state's kernel choice (SimState::Kernel) runs. AVX-512 implies AVX2 here.
 bool CpuHasAvx2();
+bool CpuHasAvx512();
+bool KernelRuns(FftKernel k);
 bool UseAvx2Kernels(const SimState& s);
+bool UseAvx512Kernels(const SimState& s);
 
 } // namespace qm

@@ -1,8 +1,9 @@
 #pragma once
-// Batch transforms behind Fft2D. Each pass transforms eight lines at once, one per
-// SIMD lane, doing for every lane exactly the single-precision operations of
-// Fft1D, so the results are bit-identical to transforming the lines one by one.
-// Two builds of the same kernel exist: a generic one and one for AVX2.
+// Batch transforms behind Fft2D. Each pass transforms eight (or sixteen) lines at
+// once, one per SIMD lane, doing for every lane exactly the single-precision
+// operations of Fft1D, so the results are bit-identical to transforming the lines
+// one by one. Three builds of the same kernel exist: a generic one and one for
+// AVX2 with eight lanes, and one for AVX-512 with sixteen lanes (n >= 16).
 
 #include <cstdint>
 
@@ -27,14 +28,15 @@ struct PassOptions {
     int bandLo = 0;
     int bandHi = 511;
     // The batches this call does: columns (first pass) or rows (second pass)
-    // from .. to - 1, so that two threads can share a pass.
+    // from .. to - 1, so that two threads can share a pass. Multiples of 16.
     int from = 0;
     int to = 512;
     // Second pass only: write the intensity im^2 + re^2 into dstRe in place of the
     // real part, and keep the largest intensity in *peak.
     bool intensity = false;
     float* peak = nullptr;
-    // Second pass only: called after each batch of eight rows x0 .. x0 + 7 is written.
+    // Second pass only: called after each eight rows x0 .. x0 + 7 are written, in
+    // ascending order.
     void (*afterBatch)(void* context, int x0) = nullptr;
     void* context = nullptr;
 };
@@ -46,5 +48,7 @@ void passFirstIndexGeneric(const PassArgs& a, const PassOptions& o);
 void passSecondIndexGeneric(const PassArgs& a, const PassOptions& o);
 void passFirstIndexAvx2(const PassArgs& a, const PassOptions& o);
 void passSecondIndexAvx2(const PassArgs& a, const PassOptions& o);
+void passFirstIndexAvx512(const PassArgs& a, const PassOptions& o);
+void passSecondIndexAvx512(const PassArgs& a, const PassOptions& o);
 
 } // namespace qm::fftkernel

@@ -4,7 +4,9 @@
 
 namespace qm::fftkernel {
 namespace avx2 {
+#define QM_LANES 8
 #include "engine/fft_kernel.inc"
+#undef QM_LANES
 } // namespace avx2
 
 void passFirstIndexAvx2(const PassArgs& a, const PassOptions& o) { avx2::passFirstIndex(a, o); }

@@ -2,7 +2,9 @@
 
 namespace qm::fftkernel {
 namespace generic {
+#define QM_LANES 8
 #include "engine/fft_kernel.inc"
+#undef QM_LANES
 } // namespace generic
 
 void passFirstIndexGeneric(const PassArgs& a, const PassOptions& o) { generic::passFirstIndex(a, o); }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace qm {
 
@@ -91,6 +92,40 @@ class ExactRunningSum {
 public:
     float value() const { return static_cast<float>(total_); }
 
+    // The n values of a row (n a multiple of 8), in order. The ulp counts of a
+    // whole row are gathered in integer lanes with one check at its end: values
+    // are never negative there, so a row that ends inside the binade stayed in it
+    // all along. A row that fails the check is added chunk by chunk.
+    QM_VECTOR_INLINE void addRow(const float* p, int n)
+    {
+        if (fast_) {
+            const v8f magic = {8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f,
+                               8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f};
+            v8i count = {};
+            v8i bad = {};
+            for (int y = 0; y < n; y += 8) {
+                const v8f q = load8(p + y) * invUlp_;
+                const v8f k = (q + magic) - magic;
+                const v8f d = k - q;
+                bad |= (q >= 4194304.0f) | (q < 0.0f) | (d == 0.5f) | (d == -0.5f) | (q != q);
+                count += __builtin_convertvector(k, v8i);
+            }
+            if (!anyLane(bad)) {
+                // Up to 2^28 per lane: summed in 64 bits.
+                long long units = 0;
+                for (int l = 0; l < 8; ++l)
+                    units += count[l];
+                const double next = total_ + ulp_ * double(units);
+                if (next < top_) {
+                    total_ = next;
+                    return;
+                }
+            }
+        }
+        for (int y = 0; y < n; y += 8)
+            add(load8(p + y));
+    }
+
     QM_VECTOR_INLINE void add(v8f v)
     {
         if (fast_) {
@@ -99,7 +134,7 @@ public:
                                8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f};
             const v8f k = (q + magic) - magic;   // rint for 0 <= q < 2^22
             const v8f d = k - q;
-            const v8i bad = (q >= 4194304.0f) | (d == 0.5f) | (d == -0.5f) | (q != q);
+            const v8i bad = (q >= 4194304.0f) | (q < 0.0f) | (d == 0.5f) | (d == -0.5f) | (q != q);
             if (!anyLane(bad)) {
                 const int count = laneSum(__builtin_convertvector(k, v8i));
                 const double next = total_ + ulp_ * count;
@@ -161,8 +196,8 @@ QM_VECTOR_INLINE void intensityPassBody(SimState& s, int n)
             const v8f v = i * i + r * r;
             store8(re + y, v);
             peak8 = v > peak8 ? v : peak8;
-            total.add(v);
         }
+        total.addRow(re, n);
     }
     float peak = -1e9f;
     for (int l = 0; l < 8; ++l)
@@ -242,6 +277,42 @@ void mapPassGeneric(SimState& s, int n, double scale, const std::uint32_t* grey)
     }
 }
 
+// The table entry of intensity I: nearest integer of I x scale x 1000 in
+// double precision, halves to even, clamped to the table.
+int tableEntry(float I, double scale)
+{
+    const double v = double(I) * scale * 1000.0;
+    if (!(v > 0.0))
+        return 0;   // also NaN, which the vector conversions send below zero
+    if (v >= kGammaEntries - 1)
+        return kGammaEntries - 1;
+    return int(std::nearbyint(v));
+}
+
+// The largest intensity whose pixel is the darkest grey for certain: every
+// entry up to its own is the same colour as entry 0. The entry grows with I,
+// so any I at or below it maps to that colour.
+float darkLimit(double scale, const std::uint32_t* grey)
+{
+    int last = 0;
+    while (last + 1 < kGammaEntries && grey[last + 1] == grey[0])
+        ++last;
+    if (last == kGammaEntries - 1)
+        return std::numeric_limits<float>::infinity();
+    if (!std::isfinite(scale) || !(scale > 0.0))
+        return -std::numeric_limits<float>::infinity();
+    float t = float((last + 0.5) / (scale * 1000.0));
+    for (int step = 0; step < 64 && tableEntry(t, scale) > last; ++step)
+        t = std::nextafter(t, -std::numeric_limits<float>::infinity());
+    for (int step = 0; step < 64; ++step) {
+        const float up = std::nextafter(t, std::numeric_limits<float>::infinity());
+        if (tableEntry(up, scale) > last)
+            break;
+        t = up;
+    }
+    return tableEntry(t, scale) <= last ? t : -std::numeric_limits<float>::infinity();
+}
+
 // The same mapping with AVX2: the table look-up is a gather, and the hardware
 // conversion rounds halves to even like the generic version.
 __attribute__((target("avx2")))
@@ -257,6 +328,9 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
     const __m256i vLast = _mm256_set1_epi32(kGammaEntries - 1);
     const int* table = reinterpret_cast<const int*>(grey);
     const __m256i darkest = _mm256_set1_epi32(table[0]);
+    // Most of a star's frame lies in the faint wings, where the picture is the
+    // darkest grey: one comparison decides those rows.
+    const __m256 vDark = _mm256_set1_ps(darkLimit(scale, grey));
     for (int x0 = 0; x0 < n; x0 += 8) {
         const int X0 = framePos(x0, n);
         for (int y0 = 0; y0 < n; y0 += 8) {
@@ -264,17 +338,19 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
             __m256 rows[8];
             for (int dx = 0; dx < 8; ++dx) {
                 const __m256 I = _mm256_loadu_ps(&s.SpecRe.at(x0 + dx, y0));
+                _mm256_storeu_ps(&s.PsfImage.at(X0 + dx, Y0),
+                                 dark ? _mm256_setzero_ps() : _mm256_div_ps(I, vTotal));
+                if (_mm256_movemask_ps(_mm256_cmp_ps(I, vDark, _CMP_LE_OQ)) == 0xff) {
+                    rows[dx] = _mm256_castsi256_ps(darkest);
+                    continue;
+                }
                 const __m256d lo = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(I)), vScale), v1000);
                 const __m256d hi = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(I, 1)), vScale), v1000);
                 __m256i idx = _mm256_set_m128i(_mm256_cvtpd_epi32(hi), _mm256_cvtpd_epi32(lo));
                 idx = _mm256_min_epi32(_mm256_max_epi32(idx, vZero), vLast);
-                // Most of a star's frame lies in the faint wings, at entry 0 of the
-                // table; a broadcast serves those rows without the slow gather.
                 rows[dx] = _mm256_testz_si256(idx, idx)
                                ? _mm256_castsi256_ps(darkest)
                                : _mm256_castsi256_ps(_mm256_i32gather_epi32(table, idx, 4));
-                _mm256_storeu_ps(&s.PsfImage.at(X0 + dx, Y0),
-                                 dark ? _mm256_setzero_ps() : _mm256_div_ps(I, vTotal));
             }
             // Transpose so that each vector holds one display row of the tile.
             const __m256 t0 = _mm256_unpacklo_ps(rows[0], rows[1]), t1 = _mm256_unpackhi_ps(rows[0], rows[1]);
@@ -348,11 +424,8 @@ QM_VECTOR_INLINE void addRowsBody(void* context, int x0)
     auto* t = static_cast<RowTotal*>(context);
     const int n = t->state->FftSize;
     ExactRunningSum sum = t->sum;   // a local copy stays in registers
-    for (int x = x0; x < x0 + 8; ++x) {
-        const float* re = &t->state->SpecRe.at(x, 0);
-        for (int y = 0; y < n; y += 8)
-            sum.add(load8(re + y));
-    }
+    for (int x = x0; x < x0 + 8; ++x)
+        sum.addRow(&t->state->SpecRe.at(x, 0), n);
     t->sum = sum;
 }
 

@@ -82,9 +82,10 @@ struct Status {
     explicit operator bool() const { return ok; }
 };
 
-// Which vector kernels the transform and the PSF mapping use. Auto picks AVX2
-// when the processor has it; the others let tests compare both builds.
-enum class FftKernel { Auto, Generic, Avx2 };
+// Which vector kernels the transform and the PSF mapping use. Auto picks the
+// widest the processor has (AVX-512, else AVX2, else generic); the others let
+// tests compare the builds. Avx512 runs the AVX2 build where it has no own code.
+enum class FftKernel { Auto, Generic, Avx2, Avx512 };
 
 inline constexpr int kDibSide = 512;
 inline constexpr int kGammaEntries = 1001;

@@ -113,8 +113,8 @@ TEST(Planet, FastTransformsEqualThePlainRoutine)
     PlanetPicture picture = uniform(120, 90, 0, 0, 0);
     for (std::size_t i = 0; i < picture.rgb.size(); ++i)
         picture.rgb[i] = std::uint8_t((i * 37) % 251);
-    for (qm::FftKernel kernel : {qm::FftKernel::Generic, qm::FftKernel::Avx2}) {
-        if (kernel == qm::FftKernel::Avx2 && !qm::CpuHasAvx2())
+    for (qm::FftKernel kernel : {qm::FftKernel::Generic, qm::FftKernel::Avx2, qm::FftKernel::Avx512}) {
+        if (!qm::KernelRuns(kernel))
             continue;
         auto fast = std::make_unique<SimState>();
         auto plain = std::make_unique<SimState>();

@@ -202,10 +202,10 @@ INSTANTIATE_TEST_SUITE_P(Seeds, PsfExactness, ::testing::Values(1, 2, 3));
 // leaves: copy, one-line-at-a-time transform, ComputePsf.
 TEST_P(PsfExactness, StarPathEqualsCopyTransformAndComputePsf)
 {
-    const qm::FftKernel kernels[] = {qm::FftKernel::Generic, qm::FftKernel::Avx2};
+    const qm::FftKernel kernels[] = {qm::FftKernel::Generic, qm::FftKernel::Avx2, qm::FftKernel::Avx512};
     const int seed = GetParam();
     for (qm::FftKernel kernel : kernels) {
-        if (kernel == qm::FftKernel::Avx2 && !qm::CpuHasAvx2())
+        if (!qm::KernelRuns(kernel))
             continue;
         for (int n : {512, 256, 128}) {
             auto fast = std::make_unique<SimState>();
@@ -257,6 +257,45 @@ TEST(PsfKernels, GenericAndAvx2MappingsAgreeBitForBit)
     EXPECT_EQ(a->PsfTotal, b->PsfTotal);
     EXPECT_EQ(0, std::memcmp(a->PsfImage.data(), b->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
     EXPECT_EQ(a->DisplayDib, b->DisplayDib);
+}
+
+} // namespace
+
+namespace {
+
+// Intensities a few ulps either side of the first forty grey steps, where the
+// vector mapping decides whole rows as the darkest grey by one comparison.
+TEST(PsfKernels, MappingsAgreeAtTheDarkGreySteps)
+{
+    if (!qm::CpuHasAvx2())
+        GTEST_SKIP() << "no AVX2 on this processor";
+    // A steep toe gives every entry its own grey; a gentle one darkens several.
+    for (double slope : {40.0, 4.0, 0.5}) {
+        auto a = std::make_unique<SimState>();
+        auto b = std::make_unique<SimState>();
+        for (SimState* s : {a.get(), b.get()}) {
+            s->panel.GammaSlopeSpin = slope;
+            qm::BuildGammaTable(*s);
+            for (int x = 0; x < 512; ++x)
+                for (int y = 0; y < 512; ++y) {
+                    // Runs of eight equal values, as one vector of the mapping sees them.
+                    const int i = (x * 512 + y) / 8;
+                    const int step = i % 40, offset = (i / 40) % 9 - 4;
+                    float re = std::sqrt(float((step + 0.5) / 1000.0 * (1.0 + 1e-5)));
+                    for (int k = 0; k < std::abs(offset); ++k)
+                        re = std::nextafter(re, offset < 0 ? 0.0f : 1.0f);
+                    s->SpecRe.at(x, y) = (i / 360) % 3 == 0 ? 0.0f : re;
+                    s->SpecIm.at(x, y) = 0.0f;
+                }
+            s->SpecRe.at(0, 0) = 1.0f;
+        }
+        a->Kernel = qm::FftKernel::Generic;
+        b->Kernel = qm::FftKernel::Avx2;
+        qm::ComputePsf(*a);
+        qm::ComputePsf(*b);
+        EXPECT_EQ(a->DisplayDib, b->DisplayDib) << slope;
+        EXPECT_EQ(0, std::memcmp(a->PsfImage.data(), b->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
+    }
 }
 
 } // namespace
