@@ -265,8 +265,11 @@ int RunRender(const RenderRequest& req, std::ostream& out, std::ostream& err)
     if (!addPicture(files, req.output, shownPicture(result.spare, req), req.output, err))
         return 1;
 
+    // The radial profile only when its table or the Strehl figure is asked for.
     const PsfProfile profile =
-        RadialProfile(s.PsfImage, s.LastPsfMax, s.PupilSampleCount, s.FftSize, s.panel.ResolutionSpin);
+        req.profileCsv.empty() && !req.stats
+            ? PsfProfile{}
+            : RadialProfile(s.PsfImage, s.LastPsfMax, s.PupilSampleCount, s.FftSize, s.panel.ResolutionSpin);
     if (!req.profileCsv.empty()) {
         std::ostringstream f;
         f << "radius_arcsec,psf,ee\n";

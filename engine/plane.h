@@ -1,12 +1,14 @@
 #pragma once
 // A work plane: 513 x 513 single-precision floats, element (x, y) at x * 513 + y,
-// x being the horizontal picture coordinate. Storage is 64-byte aligned and
-// allocated once; the 513th row and column are spare.
+// x being the horizontal picture coordinate. Storage is page aligned and
+// allocated once. A new plane holds +0.0 everywhere; its pages come from the
+// system already zero and only when first touched, so planes a run never uses
+// cost neither time nor memory. The 513th row and column are spare.
+
+#include <sys/mman.h>
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 
 namespace qm {
@@ -16,12 +18,14 @@ inline constexpr std::size_t kPlaneElements = std::size_t(kPlaneSide) * kPlaneSi
 
 class Plane {
 public:
-    Plane() : data_(static_cast<float*>(::operator new[](kPlaneElements * sizeof(float),
-                                                           std::align_val_t(64))))
+    Plane()
     {
-        clear();
+        void* p = ::mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        data_ = static_cast<float*>(p);
     }
-    ~Plane() { ::operator delete[](data_, std::align_val_t(64)); }
+    ~Plane() { ::munmap(data_, kBytes); }
     Plane(const Plane& other) : Plane() { copyFrom(other); }
     Plane& operator=(const Plane& other)
     {
@@ -37,12 +41,13 @@ public:
 
     void copyFrom(const Plane& other)
     {
-        std::memcpy(data_, other.data_, kPlaneElements * sizeof(float));
+        std::memcpy(data_, other.data_, kBytes);
     }
-    void clear() { std::memset(data_, 0, kPlaneElements * sizeof(float)); }
+    void clear() { std::memset(data_, 0, kBytes); }
 
 private:
-    float* data_;
+    static constexpr std::size_t kBytes = kPlaneElements * sizeof(float);
+    float* data_ = nullptr;
 };
 
 } // namespace qm

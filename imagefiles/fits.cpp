@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include <dlfcn.h>
 #include <fitsio.h>
 #include <unistd.h>
 
@@ -10,10 +11,58 @@ namespace qm {
 
 namespace {
 
-std::string fitsError(int status)
+// cfitsio is loaded when a FITS file is first written or read, not at start:
+// through its network support it brings some thirty libraries whose loading
+// would slow every start of the program and of quillmere-render.
+struct FitsLibrary {
+    std::string missing;   // why it could not be loaded; empty when loaded
+    decltype(&ffinit) createFile = nullptr;
+    decltype(&ffopentest) openFile = nullptr;
+    decltype(&ffclos) closeFile = nullptr;
+    decltype(&ffcrim) createImage = nullptr;
+    decltype(&ffukys) updateKeyString = nullptr;
+    decltype(&ffukyd) updateKeyDouble = nullptr;
+    decltype(&ffppr) writeImage = nullptr;
+    decltype(&ffgidm) imageDimensions = nullptr;
+    decltype(&ffgisz) imageSize = nullptr;
+    decltype(&ffgpv) readImage = nullptr;
+    decltype(&ffgerr) errorText = nullptr;
+};
+
+template <typename F>
+bool bind(void* handle, const char* name, F& f)
+{
+    f = reinterpret_cast<F>(::dlsym(handle, name));
+    return f != nullptr;
+}
+
+const FitsLibrary& fitsLibrary()
+{
+    static const FitsLibrary lib = [] {
+        FitsLibrary l;
+        const std::string name = "libcfitsio.so." + std::to_string(CFITSIO_SONAME);
+        void* h = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!h) {
+            l.missing = "the FITS library " + name + " is not installed";
+            return l;
+        }
+        const bool all = bind(h, "ffinit", l.createFile) && bind(h, "ffopentest", l.openFile) &&
+                         bind(h, "ffclos", l.closeFile) && bind(h, "ffcrim", l.createImage) &&
+                         bind(h, "ffukys", l.updateKeyString) && bind(h, "ffukyd", l.updateKeyDouble) &&
+                         bind(h, "ffppr", l.writeImage) && bind(h, "ffgidm", l.imageDimensions) &&
+                         bind(h, "ffgisz", l.imageSize) && bind(h, "ffgpv", l.readImage) &&
+                         bind(h, "ffgerr", l.errorText);
+        if (!all)
+            l.missing = "the FITS library " + name + " lacks a function this program uses";
+        return l;
+    }();
+    return lib;
+}
+
+std::string fitsError(const FitsLibrary& lib, int status)
 {
     char text[FLEN_STATUS] = {};
-    fits_get_errstatus(status, text);
+    lib.errorText(status, text);
     return text;
 }
 
@@ -47,27 +96,30 @@ Status WriteFitsImage(const std::string& path, int width, int height, const std:
 {
     if (width < 1 || height < 1 || data.size() < std::size_t(width) * std::size_t(height))
         return Status::failure("cannot write " + path + ": no data");
+    const FitsLibrary& lib = fitsLibrary();
+    if (!lib.missing.empty())
+        return Status::failure("cannot write " + path + ": " + lib.missing);
     const std::string temporary = path + ".tmp-fits-" + std::to_string(getpid());
     fitsfile* f = nullptr;
     int status = 0;
     std::error_code ec;
     std::filesystem::remove(temporary, ec);
-    fits_create_file(&f, temporary.c_str(), &status);
+    lib.createFile(&f, temporary.c_str(), &status);
     long axes[2] = {width, height};
-    fits_create_img(f, FLOAT_IMG, 2, axes, &status);
+    lib.createImage(f, FLOAT_IMG, 2, axes, &status);
     char contentKey[] = "CONTENT";
-    fits_update_key_str(f, contentKey, content.c_str(), "what the image holds", &status);
+    lib.updateKeyString(f, contentKey, content.c_str(), "what the image holds", &status);
     for (const FitsKeyword& k : keywords)
-        fits_update_key_dbl(f, k.name.c_str(), k.value, -10, k.comment.c_str(), &status);
-    fits_write_img(f, TFLOAT, 1, LONGLONG(width) * height, const_cast<float*>(data.data()), &status);
+        lib.updateKeyDouble(f, k.name.c_str(), k.value, -10, k.comment.c_str(), &status);
+    lib.writeImage(f, TFLOAT, 1, LONGLONG(width) * height, const_cast<float*>(data.data()), &status);
     int closeStatus = 0;
     if (f)
-        fits_close_file(f, &closeStatus);
+        lib.closeFile(f, &closeStatus);
     if (status == 0)
         status = closeStatus;
     if (status != 0) {
         std::filesystem::remove(temporary, ec);
-        return Status::failure("cannot write " + path + ": " + fitsError(status));
+        return Status::failure("cannot write " + path + ": " + fitsError(lib, status));
     }
     std::filesystem::rename(temporary, path, ec);
     if (ec) {
@@ -79,28 +131,31 @@ Status WriteFitsImage(const std::string& path, int width, int height, const std:
 
 Status ReadFitsImage(const std::string& path, int& width, int& height, std::vector<float>& data)
 {
+    const FitsLibrary& lib = fitsLibrary();
+    if (!lib.missing.empty())
+        return Status::failure(path + ": " + lib.missing);
     fitsfile* f = nullptr;
     int status = 0, axesCount = 0;
     long axes[2] = {0, 0};
-    fits_open_file(&f, path.c_str(), READONLY, &status);
-    fits_get_img_dim(f, &axesCount, &status);
+    lib.openFile(CFITSIO_SONAME, &f, path.c_str(), READONLY, &status);
+    lib.imageDimensions(f, &axesCount, &status);
     if (status == 0 && axesCount != 2)
         status = BAD_NAXIS;
-    fits_get_img_size(f, 2, axes, &status);
+    lib.imageSize(f, 2, axes, &status);
     std::vector<float> pixels;
     if (status == 0 && axes[0] > 0 && axes[1] > 0 && axes[0] * axes[1] <= (64l << 20)) {
         pixels.resize(std::size_t(axes[0] * axes[1]));
         float nothing = 0.0f;
         int anyNull = 0;
-        fits_read_img(f, TFLOAT, 1, LONGLONG(pixels.size()), &nothing, pixels.data(), &anyNull, &status);
+        lib.readImage(f, TFLOAT, 1, LONGLONG(pixels.size()), &nothing, pixels.data(), &anyNull, &status);
     } else if (status == 0) {
         status = BAD_NAXES;
     }
     int closeStatus = 0;
     if (f)
-        fits_close_file(f, &closeStatus);
+        lib.closeFile(f, &closeStatus);
     if (status != 0)
-        return Status::failure(path + ": " + fitsError(status));
+        return Status::failure(path + ": " + fitsError(lib, status));
     width = int(axes[0]);
     height = int(axes[1]);
     data = std::move(pixels);
