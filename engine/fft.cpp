@@ -212,8 +212,12 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
     // Batches are independent within a pass: at N = 512 the two halves of each
     // pass go to two threads, except a second pass that keeps a peak or
     // reports its rows in order.
+    // A narrow first pass alone (a small star) is not worth waking, or first
+    // starting, the helper.
+    const bool secondSplits = !(second.intensity || second.afterBatch || second.peak);
+    const bool worthIt = secondSplits || first.bandHi - first.bandLo + 1 >= 128;
     HelperThread* helper = nullptr;
-    if (n == 512 && s.SplitTransforms) {
+    if (n == 512 && s.SplitTransforms && worthIt) {
         if (!s.TransformHelper)
             s.TransformHelper = std::make_unique<HelperThread>();
         if (s.TransformHelper->threaded())
@@ -234,10 +238,10 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
     split(firstPass, args, first);
     args.srcRe = s.SpecRe.data();
     args.srcIm = s.SpecIm.data();
-    if (second.intensity || second.afterBatch || second.peak)
-        secondPass(args, second);
-    else
+    if (secondSplits)
         split(secondPass, args, second);
+    else
+        secondPass(args, second);
 }
 
 } // namespace
