@@ -22,9 +22,10 @@ void InverseFft1D(SimState& s);
 // to Fft2DReference.
 void Fft2D(SimState& s);
 
-// The star path: the same SpecRe / SpecIm as copying PupilRe / PupilIm there and
-// running Fft2D, except that SpecRe then holds the intensity im^2 + re^2 as
-// ComputePsf would leave it. Only the columns of the square the last synthesis
+// The star path: the same SpecRe as copying PupilRe / PupilIm there and running
+// Fft2D, except that SpecRe then holds the intensity im^2 + re^2 as ComputePsf
+// would leave it. SpecIm is left holding work values (nothing after a star
+// reads the imaginary part; not writing it saves a plane of memory traffic). Only the columns of the square the last synthesis
 // wrote are transformed in the first pass. peak is raised to the largest
 // intensity; afterRows, when given, runs after each batch of eight rows
 // x0 .. x0 + 7 is final.

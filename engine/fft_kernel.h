@@ -32,7 +32,7 @@ struct PassOptions {
     int from = 0;
     int to = 512;
     // Second pass only: write the intensity im^2 + re^2 into dstRe in place of the
-    // real part, and keep the largest intensity in *peak.
+    // real part, and keep the largest intensity in *peak. dstIm is not written.
     bool intensity = false;
     float* peak = nullptr;
     // Second pass only: called after each eight rows x0 .. x0 + 7 are written, in

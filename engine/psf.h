@@ -8,9 +8,9 @@ namespace qm {
 void ComputePsf(SimState& s);
 
 // The star path: exactly what copying PupilRe / PupilIm into SpecRe / SpecIm,
-// Fft2D and ComputePsf leave behind (in the spectrum planes, over the transform's
-// indices 0 .. N-1), with the copy, the all-zero columns and a separate
-// intensity pass left out.
+// Fft2D and ComputePsf leave behind (in SpecRe over the transform's indices
+// 0 .. N-1, PsfImage, the peak, total and picture), with the copy, the all-zero
+// columns and a separate intensity pass left out. SpecIm holds work values.
 void TransformPupilAndComputePsf(SimState& s);
 
 // The display transfer table from panel.GammaSpin and panel.GammaSlopeSpin.
