@@ -253,27 +253,52 @@ void Fft2D(SimState& s)
     runPasses(s, s.SpecRe.data(), s.SpecIm.data(), {}, {});
 }
 
-void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void*, int), void* context)
+namespace {
+
+fftkernel::PassOptions bandOptions(int n, int bandLo, int bandHi)
+{
+    fftkernel::PassOptions o;
+    o.bandLo = std::max(0, bandLo);
+    o.bandHi = std::min(n - 1, bandHi);
+    if (o.bandHi < o.bandLo) {
+        // An empty band: the spectrum is zero everywhere.
+        o.bandLo = 1;
+        o.bandHi = 0;
+    }
+    return o;
+}
+
+} // namespace
+
+void Fft2DFrom(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi)
 {
     const int n = s.FftSize;
     if (!validLength(n))
         return;
-    // Only the columns of the square the last synthesis wrote can be non-zero;
-    // elsewhere the pupil planes hold +0.0 and so does their transform.
-    fftkernel::PassOptions first;
-    first.bandLo = std::max(0, s.PupilDirtyLo);
-    first.bandHi = std::min(n - 1, s.PupilDirtyHi);
+    const fftkernel::PassOptions o = bandOptions(n, bandLo, bandHi);
+    runPasses(s, srcRe.data(), srcIm.data(), o, o);
+}
+
+void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
+                          float& peak, void (*afterRows)(void*, int), void* context)
+{
+    const int n = s.FftSize;
+    if (!validLength(n))
+        return;
+    const fftkernel::PassOptions first = bandOptions(n, bandLo, bandHi);
     fftkernel::PassOptions second = first;
     second.intensity = true;
     second.peak = &peak;
     second.afterBatch = afterRows;
     second.context = context;
-    if (first.bandHi < first.bandLo) {
-        // An empty pupil: the spectrum is zero everywhere.
-        first.bandLo = second.bandLo = 1;
-        first.bandHi = second.bandHi = 0;
-    }
-    runPasses(s, s.PupilRe.data(), s.PupilIm.data(), first, second);
+    runPasses(s, srcRe.data(), srcIm.data(), first, second);
+}
+
+void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void*, int), void* context)
+{
+    // Only the columns of the square the last synthesis wrote can be non-zero;
+    // elsewhere the pupil planes hold +0.0 and so does their transform.
+    TransformToIntensity(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, peak, afterRows, context);
 }
 
 } // namespace qm

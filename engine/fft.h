@@ -32,6 +32,19 @@ void Fft2D(SimState& s);
 void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void* context, int x0),
                                void* context);
 
+// Fft2D of the planes srcRe / srcIm into SpecRe / SpecIm (the sources may be the
+// spectrum planes themselves). Only the source columns of the 16-wide batches
+// that meet bandLo .. bandHi are read, and every other source column is taken
+// as +0.0; the result is bit-identical to copying the sources (those columns
+// zeroed) and running Fft2DReference.
+void Fft2DFrom(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi);
+
+// The same transform that ends, like TransformPupilToIntensity, with the
+// intensity in SpecRe, its peak in peak and afterRows called on every eight
+// rows; SpecIm is left holding work values.
+void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
+                          float& peak, void (*afterRows)(void* context, int x0), void* context);
+
 // The plain routine: one line at a time through LineRe / LineIm with Fft1D.
 void Fft2DReference(SimState& s);
 

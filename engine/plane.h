@@ -44,6 +44,13 @@ public:
         std::memcpy(data_, other.data_, kBytes);
     }
     void clear() { std::memset(data_, 0, kBytes); }
+    // Exchanges the contents of two planes without copying them.
+    void swap(Plane& other) noexcept
+    {
+        float* t = data_;
+        data_ = other.data_;
+        other.data_ = t;
+    }
 
 private:
     static constexpr std::size_t kBytes = kPlaneElements * sizeof(float);

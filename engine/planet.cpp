@@ -1,5 +1,6 @@
 #include "engine/planet.h"
 
+#include "engine/exactsum.h"
 #include "engine/fft.h"
 #include "engine/nint.h"
 #include "engine/psf.h"
@@ -16,18 +17,17 @@ constexpr int kFrame = 512;
 
 } // namespace
 
-void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channel, bool plain)
+namespace {
+
+// The plain sequence, one line at a time: what the fast path must equal.
+void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
 {
-    auto transform = plain ? Fft2DReference : Fft2D;
+    auto transform = Fft2DReference;
     // The unit-sum star image, then its transfer function.
-    if (plain) {
-        s.SpecRe.copyFrom(s.PupilRe);
-        s.SpecIm.copyFrom(s.PupilIm);
-        Fft2DReference(s);
-        ComputePsf(s);
-    } else {
-        TransformPupilAndComputePsf(s);
-    }
+    s.SpecRe.copyFrom(s.PupilRe);
+    s.SpecIm.copyFrom(s.PupilIm);
+    Fft2DReference(s);
+    ComputePsf(s);
     double t = 0.0;
     for (int x = 0; x < kFrame; ++x)
         for (int y = 0; y < kFrame; ++y)
@@ -66,6 +66,93 @@ void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channe
     transform(s);
     s.FftSign = 1;
     ComputePsf(s);
+}
+
+// The same arithmetic without copies: the transforms read their sources where
+// they lie (the imaginary parts from ZeroPlane, the picture's columns only),
+// the totals are formed a row at a time, and the star is not drawn.
+void convolveFast(SimState& s, const PlanetPicture& picture, int channel)
+{
+    TransformPupilAndComputePsf(s, false);
+    ExactDoubleSum t;
+    for (int x = 0; x < kFrame; ++x)
+        t.addRow(&s.PsfImage.at(x, 0), kFrame);
+    const double inverse = t.value() > 0.0 ? 1.0 / t.value() : 0.0;
+    for (int x = 0; x < kFrame; ++x) {
+        const float* psf = &s.PsfImage.at(x, 0);
+        float* out = &s.SpecRe.at(x, 0);
+        for (int y = 0; y < kFrame; ++y)
+            out[y] = static_cast<float>(psf[y] * inverse);
+    }
+    Fft2DFrom(s, s.SpecRe, s.ZeroPlane, 0, kFrame - 1);
+    s.ConvRe.swap(s.SpecRe);
+    s.ConvIm.swap(s.SpecIm);
+
+    // The picture's columns oy .. oy + height - 1, widened to whole 16-column
+    // batches, are all the transform reads.
+    const int ox = (kFrame - picture.width) / 2, oy = (kFrame - picture.height) / 2;
+    const int lo = oy & ~15, hi = std::min(kFrame - 1, (oy + picture.height - 1) | 15);
+    for (int x = 0; x < kFrame; ++x) {
+        float* out = &s.SpecRe.at(x, 0);
+        const int m = x - ox;
+        if (m < 0 || m >= picture.width) {
+            std::fill(out + lo, out + hi + 1, 0.0f);
+        } else {
+            std::fill(out + lo, out + oy, 0.0f);
+            std::fill(out + oy + picture.height, out + hi + 1, 0.0f);
+        }
+    }
+    // The picture's rows become the plane's columns: sixteen rows at a time,
+    // so that both sides are read and written in runs.
+    const std::size_t rowStep = std::size_t(picture.width) * 3;
+    for (int l0 = 0; l0 < picture.height; l0 += 16) {
+        const int l1 = std::min(picture.height, l0 + 16);
+        for (int m = 0; m < picture.width; ++m) {
+            const std::uint8_t* column = picture.rgb.data() + std::size_t(m) * 3 + std::size_t(channel);
+            float* out = &s.SpecRe.at(ox + m, oy);
+            for (int l = l0; l < l1; ++l)
+                out[l] = float(column[std::size_t(l) * rowStep]);
+        }
+    }
+    Fft2DFrom(s, s.SpecRe, s.ZeroPlane, oy, oy + picture.height - 1);
+
+    for (int x = 0; x < kFrame; ++x)
+        for (int y = 0; y < kFrame; ++y) {
+            const float e = s.ConvRe.at(x, y), g = s.ConvIm.at(x, y);
+            const float f = s.SpecRe.at(x, y), h = s.SpecIm.at(x, y);
+            s.SpecIm.at(x, y) = e * h + f * g;
+            s.SpecRe.at(x, y) = e * f - h * g;
+        }
+    s.FftSign = -1;
+    TransformAndComputePsf(s, s.SpecRe, s.SpecIm, 0, kFrame - 1, false);
+    s.FftSign = 1;
+}
+
+// out[i] = sqrt(in[i]) in double precision, correctly rounded at any width.
+__attribute__((target("avx2"))) void squareRootsAvx2(const float* in, double* out, int n)
+{
+    for (int i = 0; i < n; ++i)
+        out[i] = std::sqrt(double(in[i]));
+}
+
+void squareRoots(const float* in, double* out, int n, bool avx2)
+{
+    if (avx2) {
+        squareRootsAvx2(in, out, n);
+        return;
+    }
+    for (int i = 0; i < n; ++i)
+        out[i] = std::sqrt(double(in[i]));
+}
+
+} // namespace
+
+void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channel, bool plain)
+{
+    if (plain)
+        convolvePlain(s, picture, channel);
+    else
+        convolveFast(s, picture, channel);
 }
 
 void AccumulatePlanetChannel(const SimState& s, std::vector<float>& planetRgb, double red, double green,
@@ -119,13 +206,13 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         if (!st && status)
             status = st;
         ConvolvePlanetChannel(s, picture, p.channel);
-        double S = 0.0;
-        for (int x = 0; x < kFrame; ++x)
-            for (int y = 0; y < kFrame; ++y) {
-                const double v = std::sqrt(double(s.PsfImage.at(x, y)));
-                roots[std::size_t(x) * kFrame + y] = v;
-                S += v;
-            }
+        ExactDoubleSum sum;
+        for (int x = 0; x < kFrame; ++x) {
+            double* row = &roots[std::size_t(x) * kFrame];
+            squareRoots(&s.PsfImage.at(x, 0), row, kFrame, UseAvx2Kernels(s));
+            sum.addRow(row, kFrame);
+        }
+        const double S = sum.value();
         // A channel without light contributes nothing. Only this pass's channel
         // gets light: the others would add +0, which changes no cell.
         const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;

@@ -376,14 +376,47 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
 
 namespace {
 
+// The centred unit-sum image alone, for work that never shows the star.
+QM_VECTOR_INLINE void unitSumBody(SimState& s, int n)
+{
+    const float total = s.PsfTotal;
+    const bool dark = !(total > 0.0f);
+    for (int x = 0; x < n; ++x) {
+        const float* I = &s.SpecRe.at(x, 0);
+        float* out = &s.PsfImage.at(framePos(x, n), 0);
+        // The two halves of the line swap places about 256.
+        for (int y = 0; y < n / 2; ++y)
+            out[y + 256] = dark ? 0.0f : I[y] / total;
+        for (int y = n / 2; y < n; ++y)
+            out[y - n + 256] = dark ? 0.0f : I[y] / total;
+    }
+}
+
+__attribute__((target("avx2"))) void unitSumAvx2(SimState& s, int n)
+{
+    unitSumBody(s, n);
+}
+
+void unitSumGeneric(SimState& s, int n)
+{
+    unitSumBody(s, n);
+}
+
 // Everything after the intensity, peak and total: the log line, the brightness
-// reference, and the centred unit-sum image with its grey picture.
-void finishPsf(SimState& s, int n)
+// reference, and the centred unit-sum image with (drawPicture) its grey picture.
+void finishPsf(SimState& s, int n, bool drawPicture)
 {
     s.LastPsfMax = s.PsfMax;
     s.log(FormatFloat(s.PsfMax));
     if (s.UseFixedPsfMax && s.FixedPsfMax > s.PsfMax)
         s.PsfMax = s.FixedPsfMax;
+    if (!drawPicture) {
+        if (UseAvx2Kernels(s))
+            unitSumAvx2(s, n);
+        else
+            unitSumGeneric(s, n);
+        return;
+    }
     const double scale = 1.0 / (s.PsfMax + 1e-5);
 
     // Grey pixel of every table entry.
@@ -446,26 +479,33 @@ bool validSize(int n)
 
 } // namespace
 
-void ComputePsf(SimState& s)
+void ComputePsf(SimState& s, bool drawPicture)
 {
     const int n = s.FftSize;
     if (!validSize(n))
         return;
     intensityPass(s, n);
-    finishPsf(s, n);
+    finishPsf(s, n, drawPicture);
 }
 
-void TransformPupilAndComputePsf(SimState& s)
+void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
+                            bool drawPicture)
 {
     const int n = s.FftSize;
     if (!validSize(n))
         return;
     float peak = -1e9f;
     RowTotal total{&s, {}};
-    TransformPupilToIntensity(s, peak, UseAvx2Kernels(s) ? addRowsAvx2 : addRowsGeneric, &total);
+    TransformToIntensity(s, srcRe, srcIm, bandLo, bandHi, peak,
+                         UseAvx2Kernels(s) ? addRowsAvx2 : addRowsGeneric, &total);
     s.PsfMax = peak;
     s.PsfTotal = total.sum.value();
-    finishPsf(s, n);
+    finishPsf(s, n, drawPicture);
+}
+
+void TransformPupilAndComputePsf(SimState& s, bool drawPicture)
+{
+    TransformAndComputePsf(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, drawPicture);
 }
 
 } // namespace qm

@@ -4,14 +4,19 @@
 namespace qm {
 
 // Intensity of the transformed pupil: peak, total, the centred unit-sum PsfImage
-// and the grey star picture in DisplayDib. Logs the peak.
-void ComputePsf(SimState& s);
+// and (drawPicture) the grey star picture in DisplayDib. Logs the peak.
+void ComputePsf(SimState& s, bool drawPicture = true);
 
 // The star path: exactly what copying PupilRe / PupilIm into SpecRe / SpecIm,
 // Fft2D and ComputePsf leave behind (in SpecRe over the transform's indices
 // 0 .. N-1, PsfImage, the peak, total and picture), with the copy, the all-zero
 // columns and a separate intensity pass left out. SpecIm holds work values.
-void TransformPupilAndComputePsf(SimState& s);
+void TransformPupilAndComputePsf(SimState& s, bool drawPicture = true);
+
+// The same for any source planes, read as Fft2DFrom reads them: what copying
+// them into the spectrum planes, Fft2D and ComputePsf leave behind.
+void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
+                            bool drawPicture);
 
 // The display transfer table from panel.GammaSpin and panel.GammaSlopeSpin.
 void BuildGammaTable(SimState& s);

@@ -110,12 +110,21 @@ TEST(Planet, ResolutionRestoredForANewWindowAndRefusals)
 
 TEST(Planet, FastTransformsEqualThePlainRoutine)
 {
-    PlanetPicture picture = uniform(120, 90, 0, 0, 0);
-    for (std::size_t i = 0; i < picture.rgb.size(); ++i)
-        picture.rgb[i] = std::uint8_t((i * 37) % 251);
-    for (qm::FftKernel kernel : {qm::FftKernel::Generic, qm::FftKernel::Avx2, qm::FftKernel::Avx512}) {
+    // Pictures whose columns start and end inside a transform batch, and one
+    // that fills the frame.
+    struct Case {
+        int width, height, channel;
+        qm::FftKernel kernel;
+    } const cases[] = {{120, 90, 0, qm::FftKernel::Generic}, {120, 90, 0, qm::FftKernel::Avx2},
+                       {120, 90, 0, qm::FftKernel::Avx512}, {301, 17, 1, qm::FftKernel::Avx512},
+                       {7, 333, 2, qm::FftKernel::Avx2},    {512, 512, 1, qm::FftKernel::Auto}};
+    for (const Case& c : cases) {
+        const qm::FftKernel kernel = c.kernel;
         if (!qm::KernelRuns(kernel))
             continue;
+        PlanetPicture picture = uniform(c.width, c.height, 0, 0, 0);
+        for (std::size_t i = 0; i < picture.rgb.size(); ++i)
+            picture.rgb[i] = std::uint8_t((i * 37) % 251);
         auto fast = std::make_unique<SimState>();
         auto plain = std::make_unique<SimState>();
         for (SimState* s : {fast.get(), plain.get()}) {
@@ -124,10 +133,15 @@ TEST(Planet, FastTransformsEqualThePlainRoutine)
             qm::BuildBitRevTable(*s);
             ASSERT_TRUE(qm::SynthesizePupil(*s, 650));
         }
-        qm::ConvolvePlanetChannel(*fast, picture, 0, false);
-        qm::ConvolvePlanetChannel(*plain, picture, 0, true);
-        EXPECT_EQ(0, std::memcmp(fast->PsfImage.data(), plain->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
-        EXPECT_EQ(fast->PsfTotal, plain->PsfTotal);
+        // Stale values where the fast path reads only part of a plane.
+        for (int x = 0; x < qm::kPlaneSide; ++x)
+            for (int y = 0; y < qm::kPlaneSide; ++y)
+                fast->ConvRe.at(x, y) = fast->ConvIm.at(x, y) = 9.0f;
+        qm::ConvolvePlanetChannel(*fast, picture, c.channel, false);
+        qm::ConvolvePlanetChannel(*plain, picture, c.channel, true);
+        EXPECT_EQ(0, std::memcmp(fast->PsfImage.data(), plain->PsfImage.data(), qm::kPlaneElements * sizeof(float)))
+            << c.width << " x " << c.height;
+        EXPECT_EQ(fast->PsfTotal, plain->PsfTotal) << c.width << " x " << c.height;
     }
 }
 

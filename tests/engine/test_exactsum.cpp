@@ -1,0 +1,81 @@
+// The row-at-a-time double total must equal adding the values one by one, bit
+// for bit, whatever the values: ties, binade crossings, zeros, signs, NaN.
+#include "engine/exactsum.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+template <typename T>
+void expectSequential(const std::vector<T>& values, int rowLength, const char* what)
+{
+    qm::ExactDoubleSum fast;
+    double plain = 0.0;
+    for (std::size_t i = 0; i < values.size(); i += std::size_t(rowLength)) {
+        const int n = int(std::min<std::size_t>(std::size_t(rowLength), values.size() - i));
+        fast.addRow(values.data() + i, n);
+        for (int j = 0; j < n; ++j)
+            plain += double(values[i + std::size_t(j)]);
+        const double got = fast.value();
+        ASSERT_EQ(0, std::memcmp(&got, &plain, sizeof got)) << what << " after " << i + std::size_t(n);
+    }
+}
+
+TEST(ExactDoubleSum, EqualsTheSequentialTotal)
+{
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> uni(0.0, 1.0);
+    const int count = 512 * 64;
+
+    std::vector<float> faint(count);   // PSF-like: a bright core and wings of ties
+    for (int i = 0; i < count; ++i)
+        faint[std::size_t(i)] = i < 40 ? 0.01f : float(std::ldexp(uni(rng), -32 - int(i % 7)));
+    expectSequential(faint, 512, "faint wings");
+
+    std::vector<float> grainy(count);   // few bits: many exact ties
+    for (int i = 0; i < count; ++i)
+        grainy[std::size_t(i)] = float(int(uni(rng) * 8)) * 0.25f;
+    expectSequential(grainy, 512, "quarters");
+
+    std::vector<double> roots(count);   // square roots, growing through many binades
+    for (int i = 0; i < count; ++i)
+        roots[std::size_t(i)] = std::sqrt(uni(rng) * std::ldexp(1.0, i / 2000));
+    expectSequential(roots, 512, "roots");
+    expectSequential(roots, 7, "short odd rows");
+
+    std::vector<double> awkward(count, 1e-300);   // signs, zeros, huge and tiny values
+    awkward[3] = -0.0;
+    awkward[700] = -2.5;
+    awkward[1500] = 1e300;
+    awkward[1501] = 1e-320;
+    awkward[2600] = std::ldexp(1.0, 60);
+    expectSequential(awkward, 512, "awkward");
+
+    // A total sitting on a binade's lower edge, pushed below it and back.
+    std::vector<double> dips(1024, 0.0);
+    dips[0] = 1024.0;
+    for (int i = 512; i < 1024; ++i)
+        dips[std::size_t(i)] = (i % 2 ? 1.0 : -1.0) * (1e-9 + 1e-12 * uni(rng));
+    expectSequential(dips, 512, "dips");
+
+    std::vector<double> poisoned(2048, 1.0);
+    poisoned[1000] = std::numeric_limits<double>::quiet_NaN();
+    qm::ExactDoubleSum fast;
+    for (int r = 0; r < 4; ++r)
+        fast.addRow(poisoned.data() + r * 512, 512);
+    EXPECT_TRUE(std::isnan(fast.value()));
+    std::vector<double> infinite(512, 1.0);
+    infinite[9] = std::numeric_limits<double>::infinity();
+    qm::ExactDoubleSum big;
+    big.addRow(infinite.data(), 512);
+    big.addRow(infinite.data(), 512);
+    EXPECT_EQ(big.value(), std::numeric_limits<double>::infinity());
+}
+
+} // namespace
