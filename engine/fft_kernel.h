@@ -5,6 +5,8 @@
 // one by one. Three builds of the same kernel exist: a generic one and one for
 // AVX2 with eight lanes, and one for AVX-512 with sixteen lanes (n >= 16).
 
+#include "engine/plane.h"
+
 #include <cstdint>
 
 namespace qm::fftkernel {
