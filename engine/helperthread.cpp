@@ -1,6 +1,23 @@
 #include "engine/helperthread.h"
 
+#include <chrono>
+
 namespace qm {
+
+template <typename Pred>
+bool HelperThread::spinFor(Pred pred)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+    for (int i = 0;; ++i) {
+        if (pred())
+            return true;
+        if (i % 64 == 63 && std::chrono::steady_clock::now() > until)
+            return false;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+}
 
 HelperThread::HelperThread(bool threaded) : threaded_(threaded)
 {
@@ -39,6 +56,8 @@ void HelperThread::wait()
 {
     if (!threaded_)
         return;
+    if (spinFor([this] { return !busy_.load(std::memory_order_acquire); }))
+        return;
     std::unique_lock<std::mutex> lock(mutex_);
     cv_.wait(lock, [this] { return !busy_; });
 }
@@ -47,6 +66,11 @@ void HelperThread::loop()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        if (!busy_ && !quit_) {
+            lock.unlock();
+            spinFor([this] { return busy_.load(std::memory_order_acquire) || quit_.load(); });
+            lock.lock();
+        }
         cv_.wait(lock, [this] { return busy_ || quit_; });
         if (quit_ && !busy_)
             return;

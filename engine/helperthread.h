@@ -2,7 +2,11 @@
 // A second thread for work that splits into independent halves: one job at a
 // time, started by run() and waited for by wait(). On a machine with one core
 // (or when told to) the job runs inline in run(), so the code is the same.
+// Jobs come in quick bursts (the two passes of a transform, one after the
+// other), so both sides spin for a few tens of microseconds before sleeping:
+// waking a sleeping thread costs more than a pass's half of small work.
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -26,13 +30,17 @@ public:
 
 private:
     void loop();
+    // Spins until pred() holds or the spin time is used up; returns pred().
+    template <typename Pred>
+    static bool spinFor(Pred pred);
 
     bool threaded_;
     std::mutex mutex_;
     std::condition_variable cv_;
     std::function<void()> job_;
-    bool busy_ = false;
-    bool quit_ = false;
+    // Written under mutex_ (so that sleepers see them), read while spinning.
+    std::atomic<bool> busy_{false};
+    std::atomic<bool> quit_{false};
     std::thread thread_;
 };
 
