@@ -1,4 +1,5 @@
 #include "imagewin/picturerequest.h"
+#include "engine/exactsum.h"
 
 #include "imagewin/pixelfont.h"
 
@@ -342,7 +343,7 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
     std::vector<float> planes[3];
     for (auto& p : planes)
         p.assign(std::size_t(size) * size, 0.0f);
-    double sums[3] = {0.0, 0.0, 0.0};
+    ExactDoubleSum totals[3];
 
     // With measured wavefronts the three passes are the blue, green and red files.
     const bool opd = s.panel.UseOPDcheckbox;
@@ -375,47 +376,71 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
             for (std::size_t i = 0; i < count; ++i)
                 plane[i] += w * v[i];
         }
-        double total[3] = {sums[0], sums[1], sums[2]};
-        for (std::size_t i = 0; i < count; ++i)
-            for (int ch = 0; ch < 3; ++ch)
-                total[ch] += weight[ch] * v[i];
-        for (int ch = 0; ch < 3; ++ch)
-            sums[ch] = total[ch];
+        // The totals: each colour's products, in order, through its exact
+        // running double sum, a row of 512 at a time.
+        float products[512];
+        for (int ch = 0; ch < 3; ++ch) {
+            const float w = weight[ch];
+            for (std::size_t i0 = 0; i0 < count; i0 += 512) {
+                const int m = int(std::min<std::size_t>(512, count - i0));
+                for (int i = 0; i < m; ++i)
+                    products[i] = w * v[i0 + std::size_t(i)];
+                totals[ch].addRow(products, m);
+            }
+        }
     };
 
     // The measured-wavefront passes depend on the order of their syntheses
     // and stay on one state. Otherwise a second state makes every other star,
     // and this state makes the last, so that it ends as the one-state loop.
+    // The second state starts on the next pair's first star before this pair's
+    // light is added, so that adding overlaps with making stars.
     SecondEngine second(s, !opd && in.twoEngines && total > 1);
     int done = 0;
-    ChromaStar mine, theirs;
+    ChromaStar mine, theirs[2];
+    int slot = 0;            // theirs[slot]: the second state's star of this pair
+    bool started = false;    // whether it is already being made
+    auto startTheirs = [&](int index, int into) {
+        const int k = ks[std::size_t(index)];
+        second.run([&, k, into] { computeChromaStar(second.state(), k, size, in.wantMtf, theirs[into]); });
+    };
     while (done < total && !s.AbortRequested) {
         if (hooks.progress)
             hooks.progress(done, total);
         if (hooks.letEventsRun)
             hooks.letEventsRun();
         const bool pair = second && (total - done) % 2 == 0;
-        if (pair) {
-            const int k = ks[std::size_t(done)];
-            second.run([&, k] { computeChromaStar(second.state(), k, size, in.wantMtf, theirs); });
-        }
+        if (pair && !started)
+            startTheirs(done, slot);
         const int k = ks[std::size_t(done + (pair ? 1 : 0))];
         computeChromaStar(s, k, size, in.wantMtf, mine);
+        const int next = done + (pair ? 2 : 1);
+        started = false;
         if (pair) {
             second.wait();
-            add(theirs);
-            theirs.log.clear();
+            if (next < total && (total - next) % 2 == 0 && !s.AbortRequested) {
+                startTheirs(next, slot ^ 1);
+                started = true;
+            }
+            add(theirs[slot]);
+            theirs[slot].log.clear();
         }
         add(mine);
         mine.log.clear();
         if (hooks.starDone)
             hooks.starDone(r.star, opd ? ks[std::size_t(done)] : -1);
-        done += pair ? 2 : 1;
+        if (started)
+            slot ^= 1;
+        done = next;
     }
+    // A star started just before Escape must be finished before its buffer goes.
+    if (started)
+        second.wait();
     s.OpdChannel = 0;
     r.notes = PupilNotes(s);
 
     // Each colour to equal light over the picture; the brightest value to 1.
+    double sums[3] = {totals[0].value(), totals[1].value(), totals[2].value()};
     double m = 0.0;
     for (int ch = 0; ch < 3; ++ch) {
         if (sums[ch] == 0.0)
