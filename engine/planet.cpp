@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace qm {
 
@@ -68,15 +69,34 @@ void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
     ComputePsf(s);
 }
 
+// One channel of the picture as floats, column by column: element (m, l) of the
+// picture at m * height + l, the order the plane's columns take it in.
+void channelByColumns(const PlanetPicture& picture, int channel, std::vector<float>& out)
+{
+    out.resize(std::size_t(picture.width) * picture.height);
+    const std::size_t rowStep = std::size_t(picture.width) * 3;
+    // Sixteen rows at a time, so that both sides are read and written in runs.
+    for (int l0 = 0; l0 < picture.height; l0 += 16) {
+        const int l1 = std::min(picture.height, l0 + 16);
+        for (int m = 0; m < picture.width; ++m) {
+            const std::uint8_t* column = picture.rgb.data() + std::size_t(m) * 3 + std::size_t(channel);
+            float* to = out.data() + std::size_t(m) * picture.height;
+            for (int l = l0; l < l1; ++l)
+                to[l] = float(column[std::size_t(l) * rowStep]);
+        }
+    }
+}
+
 // The same arithmetic without copies: the transforms read their sources where
 // they lie (the imaginary parts from ZeroPlane, the picture's columns only),
-// the totals are formed a row at a time, and the star is not drawn.
-void convolveFast(SimState& s, const PlanetPicture& picture, int channel)
+// the totals are formed a row at a time, and the star is not drawn. columns is
+// the channel as channelByColumns gives it.
+void convolveFast(SimState& s, const PlanetPicture& picture, const std::vector<float>& columns)
 {
     TransformPupilAndComputePsf(s, false);
     ExactDoubleSum t;
     for (int x = 0; x < kFrame; ++x)
-        t.addRow(&s.PsfImage.at(x, 0), kFrame);
+        t.addRow(&s.PsfImage.at(x, 0), kFrame, UseAvx512Kernels(s));
     const double inverse = t.value() > 0.0 ? 1.0 / t.value() : 0.0;
     for (int x = 0; x < kFrame; ++x) {
         const float* psf = &s.PsfImage.at(x, 0);
@@ -102,18 +122,9 @@ void convolveFast(SimState& s, const PlanetPicture& picture, int channel)
             std::fill(out + oy + picture.height, out + hi + 1, 0.0f);
         }
     }
-    // The picture's rows become the plane's columns: sixteen rows at a time,
-    // so that both sides are read and written in runs.
-    const std::size_t rowStep = std::size_t(picture.width) * 3;
-    for (int l0 = 0; l0 < picture.height; l0 += 16) {
-        const int l1 = std::min(picture.height, l0 + 16);
-        for (int m = 0; m < picture.width; ++m) {
-            const std::uint8_t* column = picture.rgb.data() + std::size_t(m) * 3 + std::size_t(channel);
-            float* out = &s.SpecRe.at(ox + m, oy);
-            for (int l = l0; l < l1; ++l)
-                out[l] = float(column[std::size_t(l) * rowStep]);
-        }
-    }
+    for (int m = 0; m < picture.width; ++m)
+        std::memcpy(&s.SpecRe.at(ox + m, oy), columns.data() + std::size_t(m) * picture.height,
+                    std::size_t(picture.height) * sizeof(float));
     Fft2DFrom(s, s.SpecRe, s.ZeroPlane, oy, oy + picture.height - 1);
 
     for (int x = 0; x < kFrame; ++x)
@@ -129,15 +140,25 @@ void convolveFast(SimState& s, const PlanetPicture& picture, int channel)
 }
 
 // out[i] = sqrt(in[i]) in double precision, correctly rounded at any width.
+__attribute__((target("avx512f"))) void squareRootsAvx512(const float* in, double* out, int n)
+{
+    for (int i = 0; i < n; ++i)
+        out[i] = std::sqrt(double(in[i]));
+}
+
 __attribute__((target("avx2"))) void squareRootsAvx2(const float* in, double* out, int n)
 {
     for (int i = 0; i < n; ++i)
         out[i] = std::sqrt(double(in[i]));
 }
 
-void squareRoots(const float* in, double* out, int n, bool avx2)
+void squareRoots(const SimState& s, const float* in, double* out, int n)
 {
-    if (avx2) {
+    if (UseAvx512Kernels(s)) {
+        squareRootsAvx512(in, out, n);
+        return;
+    }
+    if (UseAvx2Kernels(s)) {
         squareRootsAvx2(in, out, n);
         return;
     }
@@ -152,7 +173,11 @@ void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channe
     if (plain)
         convolvePlain(s, picture, channel);
     else
-        convolveFast(s, picture, channel);
+    {
+        std::vector<float> columns;
+        channelByColumns(picture, channel, columns);
+        convolveFast(s, picture, columns);
+    }
 }
 
 void AccumulatePlanetChannel(const SimState& s, std::vector<float>& planetRgb, double red, double green,
@@ -189,13 +214,19 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         progress(0);
     BuildBitRevTable(s);
 
-    double sums[3] = {0.0, 0.0, 0.0};   // red, green, blue
+    // Each channel's total brightness. Sums of bytes stay whole numbers far
+    // below 2^53, so counting them in integers gives the double sum exactly.
+    std::int64_t counts[3] = {0, 0, 0};   // red, green, blue
     for (std::size_t i = 0; i < std::size_t(picture.width) * picture.height; ++i)
         for (int ch = 0; ch < 3; ++ch)
-            sums[ch] += picture.rgb[i * 3 + std::size_t(ch)];
+            counts[ch] += picture.rgb[i * 3 + std::size_t(ch)];
+    const double sums[3] = {double(counts[0]), double(counts[1]), double(counts[2])};
 
-    std::vector<float> planetRgb(std::size_t(kFrame) * kFrame * 3, 0.0f);
-    std::vector<double> roots(std::size_t(kFrame) * kFrame);
+    // The blurred channels, element (x, y) at x * 512 + y; each cell gets its
+    // one addition to +0 from its own pass.
+    auto& planes = s.PlanetPlanes;
+    std::vector<double>& roots = s.PlanetRoots;
+    roots.resize(std::size_t(kFrame) * kFrame);
     struct Pass {
         int planetChannel, wavelength, channel;
     } const passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
@@ -205,31 +236,37 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         const Status st = SynthesizePupil(s, p.wavelength);
         if (!st && status)
             status = st;
-        ConvolvePlanetChannel(s, picture, p.channel);
+        channelByColumns(picture, p.channel, s.PlanetColumns);
+        convolveFast(s, picture, s.PlanetColumns);
         ExactDoubleSum sum;
         for (int x = 0; x < kFrame; ++x) {
             double* row = &roots[std::size_t(x) * kFrame];
-            squareRoots(&s.PsfImage.at(x, 0), row, kFrame, UseAvx2Kernels(s));
-            sum.addRow(row, kFrame);
+            squareRoots(s, &s.PsfImage.at(x, 0), row, kFrame);
+            sum.addRow(row, kFrame, UseAvx512Kernels(s));
         }
         const double S = sum.value();
         // A channel without light contributes nothing. Only this pass's channel
         // gets light: the others would add +0, which changes no cell.
         const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
+        std::vector<float>& plane = planes[p.channel];
+        plane.resize(roots.size());
         for (std::size_t i = 0; i < roots.size(); ++i)
-            planetRgb[i * 3 + std::size_t(p.channel)] += static_cast<float>(factor * roots[i]);
+            plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
         if (progress)
             progress(p.planetChannel * 100 / 3);
     }
     s.PlanetChannel = 0;
 
-    for (int x = 0; x < kFrame; ++x)
-        for (int y = 0; y < kFrame; ++y) {
-            const float* cell = &planetRgb[(std::size_t(x) * kFrame + y) * 3];
-            auto byte = [](float v) { return std::uint32_t(NintI(std::min(v, 255.0f))); };
-            s.DisplayDib[std::size_t(y) * kDibSide + x] =
-                0xff000000u | byte(cell[0]) << 16 | byte(cell[1]) << 8 | byte(cell[2]);
-        }
+    // Into the picture's rows, in 16 x 16 tiles so that both sides run.
+    auto byte = [](float v) { return std::uint32_t(NintI(std::min(v, 255.0f))); };
+    for (int x0 = 0; x0 < kFrame; x0 += 16)
+        for (int y0 = 0; y0 < kFrame; y0 += 16)
+            for (int x = x0; x < x0 + 16; ++x)
+                for (int y = y0; y < y0 + 16; ++y) {
+                    const std::size_t i = std::size_t(x) * kFrame + y;
+                    s.DisplayDib[std::size_t(y) * kDibSide + x] = 0xff000000u | byte(planes[0][i]) << 16 |
+                                                                  byte(planes[1][i]) << 8 | byte(planes[2][i]);
+                }
 
     s.FftSize = savedSize;
     BuildBitRevTable(s);

@@ -168,6 +168,11 @@ public:
     int OpdChannel = 0;
     int LastOpdChannel = 0;
     int PlanetChannel = 0;
+    // Work buffers of RenderPlanet, kept so that later renders reuse their
+    // memory instead of faulting in fresh pages.
+    std::vector<double> PlanetRoots;
+    std::vector<float> PlanetColumns;
+    std::array<std::vector<float>, 3> PlanetPlanes;
     int OpdRadius = 0;
     int OpdWavelength = 0;
     bool OpdMaskPresent = false;

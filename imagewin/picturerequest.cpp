@@ -379,13 +379,14 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
         // The totals: each colour's products, in order, through its exact
         // running double sum, a row of 512 at a time.
         float products[512];
+        const bool wide = UseAvx512Kernels(s);
         for (int ch = 0; ch < 3; ++ch) {
             const float w = weight[ch];
             for (std::size_t i0 = 0; i0 < count; i0 += 512) {
                 const int m = int(std::min<std::size_t>(512, count - i0));
                 for (int i = 0; i < m; ++i)
                     products[i] = w * v[i0 + std::size_t(i)];
-                totals[ch].addRow(products, m);
+                totals[ch].addRow(products, m, wide);
             }
         }
     };

@@ -1,6 +1,7 @@
 // The row-at-a-time double total must equal adding the values one by one, bit
 // for bit, whatever the values: ties, binade crossings, zeros, signs, NaN.
 #include "engine/exactsum.h"
+#include "engine/fft.h"
 
 #include <gtest/gtest.h>
 
@@ -13,17 +14,28 @@
 namespace {
 
 template <typename T>
-void expectSequential(const std::vector<T>& values, int rowLength, const char* what)
+void expectSequentialOn(const std::vector<T>& values, int rowLength, const char* what, bool wide)
 {
     qm::ExactDoubleSum fast;
     double plain = 0.0;
     for (std::size_t i = 0; i < values.size(); i += std::size_t(rowLength)) {
         const int n = int(std::min<std::size_t>(std::size_t(rowLength), values.size() - i));
-        fast.addRow(values.data() + i, n);
+        fast.addRow(values.data() + i, n, wide);
         for (int j = 0; j < n; ++j)
             plain += double(values[i + std::size_t(j)]);
         const double got = fast.value();
-        ASSERT_EQ(0, std::memcmp(&got, &plain, sizeof got)) << what << " after " << i + std::size_t(n);
+        ASSERT_EQ(0, std::memcmp(&got, &plain, sizeof got)) << what << " after " << i + std::size_t(n) << (wide ? " (wide)" : "");
+    }
+}
+
+template <typename T>
+void expectSequential(const std::vector<T>& values, int rowLength, const char* what)
+{
+    // The narrow build everywhere, the wide one where the processor has it.
+    for (bool wide : {false, true}) {
+        if (wide && !qm::CpuHasAvx512())
+            continue;
+        expectSequentialOn(values, rowLength, what, wide);
     }
 }
 
@@ -66,16 +78,20 @@ TEST(ExactDoubleSum, EqualsTheSequentialTotal)
 
     std::vector<double> poisoned(2048, 1.0);
     poisoned[1000] = std::numeric_limits<double>::quiet_NaN();
-    qm::ExactDoubleSum fast;
-    for (int r = 0; r < 4; ++r)
-        fast.addRow(poisoned.data() + r * 512, 512);
-    EXPECT_TRUE(std::isnan(fast.value()));
+    for (bool wide : {false, qm::CpuHasAvx512()}) {
+        qm::ExactDoubleSum fast;
+        for (int r = 0; r < 4; ++r)
+            fast.addRow(poisoned.data() + r * 512, 512, wide);
+        EXPECT_TRUE(std::isnan(fast.value())) << wide;
+    }
     std::vector<double> infinite(512, 1.0);
     infinite[9] = std::numeric_limits<double>::infinity();
-    qm::ExactDoubleSum big;
-    big.addRow(infinite.data(), 512);
-    big.addRow(infinite.data(), 512);
-    EXPECT_EQ(big.value(), std::numeric_limits<double>::infinity());
+    for (bool wide : {false, qm::CpuHasAvx512()}) {
+        qm::ExactDoubleSum big;
+        big.addRow(infinite.data(), 512, wide);
+        big.addRow(infinite.data(), 512, wide);
+        EXPECT_EQ(big.value(), std::numeric_limits<double>::infinity()) << wide;
+    }
 }
 
 } // namespace
