@@ -7,6 +7,7 @@
 #include "engine/pupil.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -69,20 +70,29 @@ void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
     ComputePsf(s);
 }
 
-// One channel of the picture as floats, column by column: element (m, l) of the
-// picture at m * height + l, the order the plane's columns take it in.
-void channelByColumns(const PlanetPicture& picture, int channel, std::vector<float>& out)
+// The three channels of the picture as floats, column by column: element (m, l)
+// of channel c at out[c][m * height + l], the order the plane's columns take
+// it in. One sweep over the picture, sixteen rows at a time, so that both
+// sides are read and written in runs.
+void channelsByColumns(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out)
 {
-    out.resize(std::size_t(picture.width) * picture.height);
+    const std::size_t h = std::size_t(picture.height);
+    for (auto& c : out)
+        c.resize(std::size_t(picture.width) * h);
     const std::size_t rowStep = std::size_t(picture.width) * 3;
-    // Sixteen rows at a time, so that both sides are read and written in runs.
     for (int l0 = 0; l0 < picture.height; l0 += 16) {
         const int l1 = std::min(picture.height, l0 + 16);
         for (int m = 0; m < picture.width; ++m) {
-            const std::uint8_t* column = picture.rgb.data() + std::size_t(m) * 3 + std::size_t(channel);
-            float* to = out.data() + std::size_t(m) * picture.height;
-            for (int l = l0; l < l1; ++l)
-                to[l] = float(column[std::size_t(l) * rowStep]);
+            const std::uint8_t* pixel = picture.rgb.data() + std::size_t(m) * 3;
+            float* r = out[0].data() + std::size_t(m) * h;
+            float* g = out[1].data() + std::size_t(m) * h;
+            float* b = out[2].data() + std::size_t(m) * h;
+            for (int l = l0; l < l1; ++l) {
+                const std::uint8_t* p = pixel + std::size_t(l) * rowStep;
+                r[l] = float(p[0]);
+                g[l] = float(p[1]);
+                b[l] = float(p[2]);
+            }
         }
     }
 }
@@ -90,7 +100,7 @@ void channelByColumns(const PlanetPicture& picture, int channel, std::vector<flo
 // The same arithmetic without copies: the transforms read their sources where
 // they lie (the imaginary parts from ZeroPlane, the picture's columns only),
 // the totals are formed a row at a time, and the star is not drawn. columns is
-// the channel as channelByColumns gives it.
+// the channel as channelsByColumns gives it.
 void convolveFast(SimState& s, const PlanetPicture& picture, const std::vector<float>& columns)
 {
     TransformPupilAndComputePsf(s, false);
@@ -174,9 +184,9 @@ void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channe
         convolvePlain(s, picture, channel);
     else
     {
-        std::vector<float> columns;
-        channelByColumns(picture, channel, columns);
-        convolveFast(s, picture, columns);
+        std::array<std::vector<float>, 3> columns;
+        channelsByColumns(picture, columns);
+        convolveFast(s, picture, columns[std::size_t(channel)]);
     }
 }
 
@@ -224,6 +234,7 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
 
     // The blurred channels, element (x, y) at x * 512 + y; each cell gets its
     // one addition to +0 from its own pass.
+    channelsByColumns(picture, s.PlanetColumns);
     auto& planes = s.PlanetPlanes;
     std::vector<double>& roots = s.PlanetRoots;
     roots.resize(std::size_t(kFrame) * kFrame);
@@ -236,8 +247,7 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         const Status st = SynthesizePupil(s, p.wavelength);
         if (!st && status)
             status = st;
-        channelByColumns(picture, p.channel, s.PlanetColumns);
-        convolveFast(s, picture, s.PlanetColumns);
+        convolveFast(s, picture, s.PlanetColumns[std::size_t(p.channel)]);
         ExactDoubleSum sum;
         for (int x = 0; x < kFrame; ++x) {
             double* row = &roots[std::size_t(x) * kFrame];

@@ -171,7 +171,7 @@ public:
     // Work buffers of RenderPlanet, kept so that later renders reuse their
     // memory instead of faulting in fresh pages.
     std::vector<double> PlanetRoots;
-    std::vector<float> PlanetColumns;
+    std::array<std::vector<float>, 3> PlanetColumns;
     std::array<std::vector<float>, 3> PlanetPlanes;
     int OpdRadius = 0;
     int OpdWavelength = 0;
