@@ -21,6 +21,20 @@ constexpr int kFrame = 512;
 
 namespace {
 
+// The spectrum planes times the transfer function in ConvRe / ConvIm. The
+// product's factor 512^2 and the two 1/512 of the inverse lines are powers of
+// two that cancel exactly, so neither is applied.
+void multiplySpectra(SimState& s)
+{
+    for (int x = 0; x < kFrame; ++x)
+        for (int y = 0; y < kFrame; ++y) {
+            const float e = s.ConvRe.at(x, y), g = s.ConvIm.at(x, y);
+            const float f = s.SpecRe.at(x, y), h = s.SpecIm.at(x, y);
+            s.SpecIm.at(x, y) = e * h + f * g;
+            s.SpecRe.at(x, y) = e * f - h * g;
+        }
+}
+
 // The plain sequence, one line at a time: what the fast path must equal.
 void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
 {
@@ -54,16 +68,8 @@ void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
                 picture.rgb[(std::size_t(l) * picture.width + m) * 3 + std::size_t(channel)];
     transform(s);
 
-    // Their product, transformed back. The product's factor 512^2 and the two
-    // 1/512 of the inverse lines are powers of two that cancel exactly, so
-    // neither is applied.
-    for (int x = 0; x < kFrame; ++x)
-        for (int y = 0; y < kFrame; ++y) {
-            const float e = s.ConvRe.at(x, y), g = s.ConvIm.at(x, y);
-            const float f = s.SpecRe.at(x, y), h = s.SpecIm.at(x, y);
-            s.SpecIm.at(x, y) = e * h + f * g;
-            s.SpecRe.at(x, y) = e * f - h * g;
-        }
+    // Their product, transformed back.
+    multiplySpectra(s);
     s.FftSign = -1;
     transform(s);
     s.FftSign = 1;
@@ -137,13 +143,7 @@ void convolveFast(SimState& s, const PlanetPicture& picture, const std::vector<f
                     std::size_t(picture.height) * sizeof(float));
     Fft2DFrom(s, s.SpecRe, s.ZeroPlane, oy, oy + picture.height - 1);
 
-    for (int x = 0; x < kFrame; ++x)
-        for (int y = 0; y < kFrame; ++y) {
-            const float e = s.ConvRe.at(x, y), g = s.ConvIm.at(x, y);
-            const float f = s.SpecRe.at(x, y), h = s.SpecIm.at(x, y);
-            s.SpecIm.at(x, y) = e * h + f * g;
-            s.SpecRe.at(x, y) = e * f - h * g;
-        }
+    multiplySpectra(s);
     s.FftSign = -1;
     TransformAndComputePsf(s, s.SpecRe, s.SpecIm, 0, kFrame - 1, false);
     s.FftSign = 1;
