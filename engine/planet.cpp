@@ -5,7 +5,6 @@
 #include "engine/nint.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
-#include "engine/secondengine.h"
 
 #include <algorithm>
 #include <array>
@@ -177,37 +176,6 @@ void squareRoots(const SimState& s, const float* in, double* out, int n)
         out[i] = std::sqrt(double(in[i]));
 }
 
-struct PlanetPass {
-    int planetChannel, wavelength, channel;
-};
-
-// One pass on state st: the channel at its wavelength, blurred and scaled to
-// the channel's total brightness sum, into plane (element (x, y) at x 512 + y).
-Status planetPass(SimState& st, const PlanetPicture& picture, const PlanetPass& p,
-                  const std::vector<float>& columns, double sum, std::vector<float>& plane)
-{
-    st.PlanetChannel = p.planetChannel;
-    const Status status = SynthesizePupil(st, p.wavelength);
-    convolveFast(st, picture, columns);
-    std::vector<double>& roots = st.PlanetRoots;
-    roots.resize(std::size_t(kFrame) * kFrame);
-    ExactDoubleSum total;
-    for (int x = 0; x < kFrame; ++x) {
-        double* row = &roots[std::size_t(x) * kFrame];
-        squareRoots(st, &st.PsfImage.at(x, 0), row, kFrame);
-        total.addRow(row, kFrame, UseAvx512Kernels(st));
-    }
-    const double S = total.value();
-    // A channel without light contributes nothing. Each cell gets its one
-    // addition to +0 from its own pass.
-    const double factor = S > 0.0 ? sum / S : 0.0;
-    plane.resize(roots.size());
-    for (std::size_t i = 0; i < roots.size(); ++i)
-        plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
-    st.PlanetChannel = 0;
-    return status;
-}
-
 } // namespace
 
 void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channel, bool plain)
@@ -264,51 +232,39 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
             counts[ch] += picture.rgb[i * 3 + std::size_t(ch)];
     const double sums[3] = {double(counts[0]), double(counts[1]), double(counts[2])};
 
-    // The blurred channels, element (x, y) at x * 512 + y.
+    // The blurred channels, element (x, y) at x * 512 + y; each cell gets its
+    // one addition to +0 from its own pass.
     channelsByColumns(picture, s.PlanetColumns);
     auto& planes = s.PlanetPlanes;
-    const PlanetPass passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
-    auto run = [&](SimState& st, const PlanetPass& p) {
-        const std::size_t ch = std::size_t(p.channel);
-        return planetPass(st, picture, p, s.PlanetColumns[ch], sums[ch], planes[ch]);
-    };
-    Status results[3];
-    int next = 0;
-    // With a second core (the state may split its work) the blue pass is made
-    // on a second state while this one makes the green, their log lines kept
-    // and written in pass order; the red comes last on this state, which so
-    // ends as the one-state loop leaves it. Measured wavefronts stay on one
-    // state: their passes depend on the order of their syntheses.
-    if (s.SplitTransforms && !s.panel.UseOPDcheckbox) {
-        SecondEngine second(s, true);
-        if (second) {
-            std::vector<std::string> blueLog, greenLog;
-            second.state().onLog = [&blueLog](const std::string& line) { blueLog.push_back(line); };
-            second.run([&] { results[0] = run(second.state(), passes[0]); });
-            auto keep = std::move(s.onLog);
-            s.onLog = [&greenLog](const std::string& line) { greenLog.push_back(line); };
-            results[1] = run(s, passes[1]);
-            second.wait();
-            s.onLog = std::move(keep);
-            for (const auto* lines : {&blueLog, &greenLog})
-                for (const std::string& line : *lines)
-                    s.log(line);
-            if (progress) {
-                progress(33);
-                progress(66);
-            }
-            next = 2;
-        }
-    }
-    for (; next < 3; ++next) {
-        results[next] = run(s, passes[next]);
-        if (progress)
-            progress(passes[next].planetChannel * 100 / 3);
-    }
+    std::vector<double>& roots = s.PlanetRoots;
+    roots.resize(std::size_t(kFrame) * kFrame);
+    struct Pass {
+        int planetChannel, wavelength, channel;
+    } const passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
     Status status = Status::success();
-    for (const Status& st : results)
+    for (const Pass& p : passes) {
+        s.PlanetChannel = p.planetChannel;
+        const Status st = SynthesizePupil(s, p.wavelength);
         if (!st && status)
             status = st;
+        convolveFast(s, picture, s.PlanetColumns[std::size_t(p.channel)]);
+        ExactDoubleSum sum;
+        for (int x = 0; x < kFrame; ++x) {
+            double* row = &roots[std::size_t(x) * kFrame];
+            squareRoots(s, &s.PsfImage.at(x, 0), row, kFrame);
+            sum.addRow(row, kFrame, UseAvx512Kernels(s));
+        }
+        const double S = sum.value();
+        // A channel without light contributes nothing. Only this pass's channel
+        // gets light: the others would add +0, which changes no cell.
+        const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
+        std::vector<float>& plane = planes[p.channel];
+        plane.resize(roots.size());
+        for (std::size_t i = 0; i < roots.size(); ++i)
+            plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
+        if (progress)
+            progress(p.planetChannel * 100 / 3);
+    }
     s.PlanetChannel = 0;
 
     // Into the picture's rows, in 16 x 16 tiles so that both sides run.

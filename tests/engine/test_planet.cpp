@@ -7,8 +7,6 @@
 #include "engine/pupil.h"
 
 #include <gtest/gtest.h>
-#include <string>
-#include <thread>
 
 #include <cstdlib>
 #include <cstring>
@@ -145,38 +143,6 @@ TEST(Planet, FastTransformsEqualThePlainRoutine)
             << c.width << " x " << c.height;
         EXPECT_EQ(fast->PsfTotal, plain->PsfTotal) << c.width << " x " << c.height;
     }
-}
-
-// On two cores the blue pass is made on a second state beside the green: the
-// picture, the log and the state left behind are those of one state.
-TEST(Planet, TwoStatesRenderWhatOneStateRenders)
-{
-    if (std::thread::hardware_concurrency() < 2)
-        GTEST_SKIP() << "one core: the second state is never made";
-    PlanetPicture picture = uniform(200, 150, 0, 0, 0);
-    for (std::size_t i = 0; i < picture.rgb.size(); ++i)
-        picture.rgb[i] = std::uint8_t((i * 53) % 241);
-    std::vector<std::string> logs[2];
-    std::unique_ptr<SimState> states[2];
-    for (int two = 0; two < 2; ++two) {
-        states[two] = std::make_unique<SimState>();
-        SimState& s = *states[two];
-        s.SplitTransforms = two == 1;
-        s.Params[qm::prmAstig].Value = 0.3;
-        s.Params[qm::prmTurbulence].Value = 0.4;
-        s.TurbulenceSeed = 11;
-        s.onLog = [&logs, two](const std::string& line) { logs[two].push_back(line); };
-        std::vector<int> steps;
-        ASSERT_TRUE(qm::RenderPlanet(s, picture, 12.0, true, [&steps](int p) { steps.push_back(p); }));
-        EXPECT_EQ(steps, (std::vector<int>{0, 33, 66, 100}));
-    }
-    EXPECT_EQ(states[0]->DisplayDib, states[1]->DisplayDib);
-    EXPECT_EQ(logs[0], logs[1]);
-    EXPECT_EQ(logs[0].size(), 6u);
-    EXPECT_EQ(0, std::memcmp(states[0]->PsfImage.data(), states[1]->PsfImage.data(),
-                             qm::kPlaneElements * sizeof(float)));
-    EXPECT_EQ(states[0]->PlanetPlanes, states[1]->PlanetPlanes);
-    EXPECT_TRUE(states[1]->SplitTransforms);
 }
 
 } // namespace
