@@ -4,18 +4,17 @@
 #include "engine/pupil.h"
 
 #include <gtest/gtest.h>
-#include <vector>
-#include <cstdint>
 
 #include <algorithm>
-
 #include <cmath>
 #include <complex>
-#include <functional>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <numbers>
 #include <random>
+#include <vector>
 
 namespace {
 
