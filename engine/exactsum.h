@@ -9,72 +9,95 @@
 // once at its end; a row that ties, leaves the binade or holds anything else is
 // added one value at a time.
 
-#include <immintrin.h>
-
 #include <cmath>
 #include <cstddef>
 #include <type_traits>
 
 namespace qm {
 
+// The vector types of ExactDoubleSum for two and for eight lanes.
+template <int L>
+struct SumLanes;
+template <>
+struct SumLanes<2> {
+    typedef double vd __attribute__((vector_size(16)));
+    typedef float vf __attribute__((vector_size(8)));
+    typedef long long vl __attribute__((vector_size(16)));
+};
+template <>
+struct SumLanes<8> {
+    typedef double vd __attribute__((vector_size(64)));
+    typedef float vf __attribute__((vector_size(32)));
+    typedef long long vl __attribute__((vector_size(64)));
+};
+
 class ExactDoubleSum {
 public:
     double value() const { return total_; }
 
-    // The wide or the narrow build, as the caller's processor check says.
+    // Adds p[0] .. p[n - 1] in order; T is float or double. avx512 (the
+    // caller's processor check) takes eight values at a time, else two.
     template <typename T>
-    void addRow(const T* p, int n, bool avx512)
+    void addRow(const T* p, int n, bool avx512 = false)
     {
         if (avx512)
             addRowAvx512(p, n);
         else
-            addRow(p, n);
+            addRowLanes<2>(p, n);
     }
 
-    // addRow with eight values at a time in AVX-512 registers, the same checks
-    // and the same result; only for processors that have AVX-512. A NaN or an
-    // infinity makes the count NaN and so fails the end test.
+private:
     template <typename T>
     __attribute__((target("avx512f"))) void addRowAvx512(const T* p, int n)
     {
-        typedef double v8d __attribute__((vector_size(64)));
-        typedef float v8f __attribute__((vector_size(32)));
-        typedef long long v8l __attribute__((vector_size(64)));
-        const int whole = n - n % 8;
+        addRowLanes<8>(p, n);
+    }
+
+    // L values at a time, with the checks folded into running extremes: the
+    // largest |k - q| finds ties, the least and largest q values out of range,
+    // and a NaN or infinity poisons the count, which then fails the end test.
+    template <int L, typename T>
+    __attribute__((always_inline)) inline void addRowLanes(const T* p, int n)
+    {
+        using vd = typename SumLanes<L>::vd;
+        using vf = typename SumLanes<L>::vf;
+        using vl = typename SumLanes<L>::vl;
+        const int whole = n - n % L;
         if (fast_ && whole > 0) {
-            const double m = 6755399441055744.0;   // 2^52 + 2^51
-            const v8d magic = {m, m, m, m, m, m, m, m};
-            const v8d scale = v8d{} + invUlp_;
-            const v8l absMask = v8l{} + 0x7fffffffffffffffLL;
-            v8d count = {}, least = {}, most = {}, worst = {};
-            for (int i = 0; i < whole; i += 8) {
-                v8d v;
+            const vd magic = vd{} + 6755399441055744.0;   // 2^52 + 2^51: rint for 0 <= q < 2^51
+            const vd scale = vd{} + invUlp_;
+            const vl absMask = vl{} + 0x7fffffffffffffffLL;
+            vd count = {}, least = {}, most = {}, worst = {};
+            for (int i = 0; i < whole; i += L) {
+                vd v;
                 if constexpr (std::is_same_v<T, float>) {
-                    v8f f;
+                    vf f;
                     __builtin_memcpy(&f, p + i, sizeof f);
-                    v = __builtin_convertvector(f, v8d);
+                    v = __builtin_convertvector(f, vd);
                 } else {
                     __builtin_memcpy(&v, p + i, sizeof v);
                 }
-                const v8d q = v * scale;
-                const v8d k = (q + magic) - magic;
-                const v8d d = (v8d)((v8l)(k - q) & absMask);
+                const vd q = v * scale;   // exact: a power-of-two scaling
+                const vd k = (q + magic) - magic;
+                const vd d = (vd)((vl)(k - q) & absMask);
                 worst = d > worst ? d : worst;
                 least = q < least ? q : least;
                 most = q > most ? q : most;
                 count += k;
             }
             bool inRange = true;
-            double units = 0.0;   // whole numbers: their order of addition does not matter
-            for (int l = 0; l < 8; ++l) {
+            double units = 0.0;   // whole numbers below 2^53: any order of addition
+            for (int l = 0; l < L; ++l) {
                 inRange = inRange && least[l] >= 0.0 && most[l] < 2251799813685248.0 && worst[l] < 0.5;
                 units += count[l];
             }
             const double next = total_ + ulp_ * units;
             if (inRange && next < top_) {
                 total_ = next;
+                for (int i = whole; i < n; ++i)
+                    total_ += double(p[i]);
                 if (whole < n)
-                    addRow(p + whole, n - whole);
+                    rebinade();
                 return;
             }
         }
@@ -83,56 +106,6 @@ public:
         rebinade();
     }
 
-    // Adds p[0] .. p[n - 1] in order; T is float or double. Two values at a time
-    // in SSE2 registers, with the checks folded into running extremes: the
-    // largest |k - q| finds ties, the least and largest q values out of range,
-    // and a NaN or infinity poisons the count, which then fails the end test.
-    template <typename T>
-    void addRow(const T* p, int n)
-    {
-        const int whole = n - n % 2;
-        int done = 0;
-        if (fast_ && whole > 0) {
-            const __m128d magic = _mm_set1_pd(6755399441055744.0);   // 2^52 + 2^51
-            const __m128d scale = _mm_set1_pd(invUlp_);
-            const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffffLL));
-            __m128d count = _mm_setzero_pd();
-            __m128d least = _mm_setzero_pd(), most = _mm_setzero_pd(), worst = _mm_setzero_pd();
-            for (int i = 0; i < whole; i += 2) {
-                __m128d v;
-                if constexpr (std::is_same_v<T, float>)
-                    v = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i))));
-                else
-                    v = _mm_loadu_pd(p + i);
-                const __m128d q = _mm_mul_pd(v, scale);   // exact: a power-of-two scaling
-                const __m128d k = _mm_sub_pd(_mm_add_pd(q, magic), magic);   // rint for 0 <= q < 2^51
-                worst = _mm_max_pd(worst, _mm_and_pd(_mm_sub_pd(k, q), absMask));
-                least = _mm_min_pd(least, q);
-                most = _mm_max_pd(most, q);
-                count = _mm_add_pd(count, k);
-            }
-            double c[2], lo[2], hi[2], tie[2];
-            _mm_storeu_pd(c, count);
-            _mm_storeu_pd(lo, least);
-            _mm_storeu_pd(hi, most);
-            _mm_storeu_pd(tie, worst);
-            const bool inRange = lo[0] >= 0.0 && lo[1] >= 0.0 && hi[0] < 2251799813685248.0 &&
-                                 hi[1] < 2251799813685248.0 && tie[0] < 0.5 && tie[1] < 0.5;
-            // Integers, exact while below 2^53; a larger count fails the test below.
-            const double next = total_ + ulp_ * (c[0] + c[1]);
-            if (inRange && next < top_) {
-                total_ = next;
-                done = whole;
-            }
-        }
-        if (done < n) {
-            for (int i = done; i < n; ++i)
-                total_ += double(p[i]);
-            rebinade();
-        }
-    }
-
-private:
     void rebinade()
     {
         int e = 0;

@@ -211,9 +211,8 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
                                    : fftkernel::passSecondIndexGeneric;
     // Batches are independent within a pass: at N = 512 the two halves of each
     // pass go to two threads, except a second pass that keeps a peak or
-    // reports its rows in order.
-    // A narrow first pass alone (a small star) is not worth waking, or first
-    // starting, the helper.
+    // reports its rows in order. A narrow first pass alone (a small star) is
+    // not worth waking, or first starting, the helper.
     const bool secondSplits = !(second.intensity || second.afterBatch || second.peak);
     const bool worthIt = secondSplits || first.bandHi - first.bandLo + 1 >= 128;
     HelperThread* helper = nullptr;

@@ -38,7 +38,6 @@ void multiplySpectra(SimState& s)
 // The plain sequence, one line at a time: what the fast path must equal.
 void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
 {
-    auto transform = Fft2DReference;
     // The unit-sum star image, then its transfer function.
     s.SpecRe.copyFrom(s.PupilRe);
     s.SpecIm.copyFrom(s.PupilIm);
@@ -54,7 +53,7 @@ void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
             s.SpecRe.at(x, y) = static_cast<float>(s.PsfImage.at(x, y) * inverse);
             s.SpecIm.at(x, y) = 0.0f;
         }
-    transform(s);
+    Fft2DReference(s);
     s.ConvRe.copyFrom(s.SpecRe);
     s.ConvIm.copyFrom(s.SpecIm);
 
@@ -66,12 +65,12 @@ void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
         for (int m = 0; m < picture.width; ++m)
             s.SpecRe.at(ox + m, oy + l) =
                 picture.rgb[(std::size_t(l) * picture.width + m) * 3 + std::size_t(channel)];
-    transform(s);
+    Fft2DReference(s);
 
     // Their product, transformed back.
     multiplySpectra(s);
     s.FftSign = -1;
-    transform(s);
+    Fft2DReference(s);
     s.FftSign = 1;
     ComputePsf(s);
 }

@@ -479,13 +479,13 @@ bool validSize(int n)
 
 } // namespace
 
-void ComputePsf(SimState& s, bool drawPicture)
+void ComputePsf(SimState& s)
 {
     const int n = s.FftSize;
     if (!validSize(n))
         return;
     intensityPass(s, n);
-    finishPsf(s, n, drawPicture);
+    finishPsf(s, n, true);
 }
 
 void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,

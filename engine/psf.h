@@ -4,8 +4,8 @@
 namespace qm {
 
 // Intensity of the transformed pupil: peak, total, the centred unit-sum PsfImage
-// and (drawPicture) the grey star picture in DisplayDib. Logs the peak.
-void ComputePsf(SimState& s, bool drawPicture = true);
+// and the grey star picture in DisplayDib. Logs the peak.
+void ComputePsf(SimState& s);
 
 // The star path: exactly what copying PupilRe / PupilIm into SpecRe / SpecIm,
 // Fft2D and ComputePsf leave behind (in SpecRe over the transform's indices

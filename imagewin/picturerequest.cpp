@@ -1,8 +1,8 @@
 #include "imagewin/picturerequest.h"
-#include "engine/exactsum.h"
 
 #include "imagewin/pixelfont.h"
 
+#include "engine/exactsum.h"
 #include "engine/fft.h"
 #include "engine/secondengine.h"
 #include "engine/nint.h"
