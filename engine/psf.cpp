@@ -81,6 +81,22 @@ QM_VECTOR_INLINE int laneSum(v8i v)
     return v[0];
 }
 
+// Vectors of eight and sixteen lanes.
+template <int L>
+struct FloatLanes;
+template <>
+struct FloatLanes<8> {
+    typedef float vf __attribute__((vector_size(32)));
+    typedef int vi __attribute__((vector_size(32)));
+    typedef unsigned vu __attribute__((vector_size(32)));
+};
+template <>
+struct FloatLanes<16> {
+    typedef float vf __attribute__((vector_size(64)));
+    typedef int vi __attribute__((vector_size(64)));
+    typedef unsigned vu __attribute__((vector_size(64)));
+};
+
 // The running single-precision total of the intensities, added one value at a
 // time as t = fl(t + v). Within one binade [2^e, 2^(e+1)) every float is a
 // multiple of u = ulp(t), so fl(t + v) = t + u * rint(v / u) whenever v / u is not
@@ -92,29 +108,42 @@ class ExactRunningSum {
 public:
     float value() const { return static_cast<float>(total_); }
 
-    // The n values of a row (n a multiple of 8), in order. The ulp counts of a
-    // whole row are gathered in integer lanes with one check at its end: values
-    // are never negative there, so a row that ends inside the binade stayed in it
-    // all along. A row that fails the check is added chunk by chunk.
-    QM_VECTOR_INLINE void addRow(const float* p, int n)
+    // The n values of a row (n a multiple of L), in order, L at a time. The
+    // ulp counts of a whole row are gathered in integer lanes with the checks
+    // folded into two running maxima, tested once at the row's end: the largest
+    // q (as unsigned bits, so that a negative value, a NaN or anything from
+    // 2^22 up exceeds the bits of 2^22) and the largest |k - q| (a tie is 0.5).
+    // Values are never negative there, so a row that ends inside the binade
+    // stayed in it all along. A row that fails is added eight values at a time.
+    template <int L>
+    QM_VECTOR_INLINE void addRowLanes(const float* p, int n)
     {
+        using vf = typename FloatLanes<L>::vf;
+        using vi = typename FloatLanes<L>::vi;
+        using vu = typename FloatLanes<L>::vu;
         if (fast_) {
-            const v8f magic = {8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f,
-                               8388608.0f, 8388608.0f, 8388608.0f, 8388608.0f};
-            v8i count = {};
-            v8i bad = {};
-            for (int y = 0; y < n; y += 8) {
-                const v8f q = load8(p + y) * invUlp_;
-                const v8f k = (q + magic) - magic;
-                const v8f d = k - q;
-                bad |= (q >= 4194304.0f) | (q < 0.0f) | (d == 0.5f) | (d == -0.5f) | (q != q);
-                count += __builtin_convertvector(k, v8i);
+            const vf magic = vf{} + 8388608.0f;   // rint for 0 <= q < 2^22
+            const vf scale = vf{} + invUlp_;
+            vi count = {};
+            vu most = {}, worst = {};
+            for (int y = 0; y < n; y += L) {
+                vf v;
+                std::memcpy(&v, p + y, sizeof v);
+                const vf q = v * scale;   // exact: a power-of-two scaling
+                const vf k = (q + magic) - magic;
+                const vu d = (vu)(k - q) & 0x7fffffffu;
+                const vu b = (vu)q;
+                most = b > most ? b : most;
+                worst = d > worst ? d : worst;
+                count += __builtin_convertvector(k, vi);
             }
-            if (!anyLane(bad)) {
-                // Up to 2^28 per lane: summed in 64 bits.
-                long long units = 0;
-                for (int l = 0; l < 8; ++l)
-                    units += count[l];
+            bool inRange = true;
+            long long units = 0;   // up to 2^28 per lane
+            for (int l = 0; l < L; ++l) {
+                inRange = inRange && most[l] < 0x4a800000u && worst[l] < 0x3f000000u;
+                units += count[l];
+            }
+            if (inRange) {
                 const double next = total_ + ulp_ * double(units);
                 if (next < top_) {
                     total_ = next;
@@ -124,6 +153,11 @@ public:
         }
         for (int y = 0; y < n; y += 8)
             add(load8(p + y));
+    }
+
+    QM_VECTOR_INLINE void addRow(const float* p, int n)
+    {
+        addRowLanes<8>(p, n);
     }
 
     QM_VECTOR_INLINE void add(v8f v)
@@ -184,6 +218,7 @@ private:
 // rows of the first index outer.
 // The loop bodies below are compiled twice, for AVX2 and for any x86-64, and
 // picked at run time like the transform kernels.
+template <int L>
 QM_VECTOR_INLINE void intensityPassBody(SimState& s, int n)
 {
     v8f peak8 = {-1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f, -1e9f};
@@ -197,7 +232,7 @@ QM_VECTOR_INLINE void intensityPassBody(SimState& s, int n)
             store8(re + y, v);
             peak8 = v > peak8 ? v : peak8;
         }
-        total.addRow(re, n);
+        total.addRowLanes<L>(re, n);
     }
     float peak = -1e9f;
     for (int l = 0; l < 8; ++l)
@@ -208,17 +243,24 @@ QM_VECTOR_INLINE void intensityPassBody(SimState& s, int n)
 
 __attribute__((target("avx2"))) void intensityPassAvx2(SimState& s, int n)
 {
-    intensityPassBody(s, n);
+    intensityPassBody<8>(s, n);
+}
+
+__attribute__((target("avx512f"))) void intensityPassAvx512(SimState& s, int n)
+{
+    intensityPassBody<16>(s, n);
 }
 
 void intensityPassGeneric(SimState& s, int n)
 {
-    intensityPassBody(s, n);
+    intensityPassBody<8>(s, n);
 }
 
 void intensityPass(SimState& s, int n)
 {
-    if (UseAvx2Kernels(s))
+    if (UseAvx512Kernels(s))
+        intensityPassAvx512(s, n);
+    else if (UseAvx2Kernels(s))
         intensityPassAvx2(s, n);
     else
         intensityPassGeneric(s, n);
@@ -452,24 +494,30 @@ struct RowTotal {
 
 // Adds rows x0 .. x0 + 7 of the intensity in SpecRe to the running total, in
 // the order of the plain intensity pass.
+template <int L>
 QM_VECTOR_INLINE void addRowsBody(void* context, int x0)
 {
     auto* t = static_cast<RowTotal*>(context);
     const int n = t->state->FftSize;
     ExactRunningSum sum = t->sum;   // a local copy stays in registers
     for (int x = x0; x < x0 + 8; ++x)
-        sum.addRow(&t->state->SpecRe.at(x, 0), n);
+        sum.addRowLanes<L>(&t->state->SpecRe.at(x, 0), n);
     t->sum = sum;
 }
 
 __attribute__((target("avx2"))) void addRowsAvx2(void* context, int x0)
 {
-    addRowsBody(context, x0);
+    addRowsBody<8>(context, x0);
+}
+
+__attribute__((target("avx512f"))) void addRowsAvx512(void* context, int x0)
+{
+    addRowsBody<16>(context, x0);
 }
 
 void addRowsGeneric(void* context, int x0)
 {
-    addRowsBody(context, x0);
+    addRowsBody<8>(context, x0);
 }
 
 bool validSize(int n)
@@ -497,7 +545,10 @@ void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm,
     float peak = -1e9f;
     RowTotal total{&s, {}};
     TransformToIntensity(s, srcRe, srcIm, bandLo, bandHi, peak,
-                         UseAvx2Kernels(s) ? addRowsAvx2 : addRowsGeneric, &total);
+                         UseAvx512Kernels(s)  ? addRowsAvx512
+                         : UseAvx2Kernels(s) ? addRowsAvx2
+                                             : addRowsGeneric,
+                         &total);
     s.PsfMax = peak;
     s.PsfTotal = total.sum.value();
     finishPsf(s, n, drawPicture);

@@ -157,15 +157,15 @@ TEST(ComputePsf, EmptyPupilGivesABlackPictureWithoutNaN)
     EXPECT_EQ(grey(s, 256, 256), 0);
 }
 
-// The running total is formed eight values at a time where that cannot change
-// it; it must equal the plain sequential single-precision sum bit for bit.
+// The running total is formed eight or sixteen values at a time where that
+// cannot change it; it must equal the plain sequential single-precision sum bit for bit.
 class PsfExactness : public ::testing::TestWithParam<int> {};
 
 TEST_P(PsfExactness, RunningTotalEqualsTheSequentialSum)
 {
     const int n = 512;
     std::mt19937 rng(GetParam());
-    for (int trial = 0; trial < 6; ++trial) {
+    for (int trial = 0; trial < 8; ++trial) {
         SimState s;
         std::uniform_real_distribution<float> uni(0.0f, 1.0f);
         std::exponential_distribution<float> expo(0.5f);
@@ -179,19 +179,32 @@ TEST_P(PsfExactness, RunningTotalEqualsTheSequentialSum)
                 // Values that are exact multiples of 0.5 and 0.25 make ties.
                 case 3: re = std::sqrt(float(int(uni(rng) * 64)) * 0.25f); im = 0.0f; break;
                 case 4: re = x == 0 && y == 0 ? 1e6f : std::sqrt(float(int(uni(rng) * 8)) * 0.5f); im = 0.0f; break;
-                default: re = uni(rng) * 1e-20f; im = uni(rng) * 1e20f; break;
+                case 5: re = uni(rng) * 1e-20f; im = uni(rng) * 1e20f; break;
+                // One NaN, then one value far beyond the total so far, among ordinary ones.
+                case 6: re = x == 300 && y == 17 ? std::nanf("") : uni(rng); im = 0.0f; break;
+                default: re = x == 300 && y == 17 ? 3e4f : uni(rng); im = 0.0f; break;
                 }
                 s.SpecRe.at(x, y) = re;
                 s.SpecIm.at(x, y) = im;
             }
+        const qm::Plane re = s.SpecRe, im = s.SpecIm;
         float expected = 0.0f;
         for (int x = 0; x < n; ++x)
             for (int y = 0; y < n; ++y) {
                 const float re = s.SpecRe.at(x, y), im = s.SpecIm.at(x, y);
                 expected += im * im + re * re;
             }
-        qm::ComputePsf(s);
-        EXPECT_EQ(s.PsfTotal, expected) << "trial " << trial;
+        for (qm::FftKernel kernel : {qm::FftKernel::Generic, qm::FftKernel::Avx2, qm::FftKernel::Avx512}) {
+            if (!qm::KernelRuns(kernel))
+                continue;
+            s.SpecRe = re;
+            s.SpecIm = im;
+            s.Kernel = kernel;
+            qm::ComputePsf(s);
+            EXPECT_EQ(std::isnan(s.PsfTotal), std::isnan(expected)) << "trial " << trial;
+            if (!std::isnan(expected))
+                EXPECT_EQ(s.PsfTotal, expected) << "trial " << trial << " kernel " << int(kernel);
+        }
     }
 }
 
