@@ -16,10 +16,26 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <random>
 
 namespace {
+
+// QM_BENCH_KERNEL=generic, avx2 or avx512 measures one build of the kernels
+// instead of the best one this processor runs.
+void chooseKernel(qm::SimState& s)
+{
+    const char* k = std::getenv("QM_BENCH_KERNEL");
+    if (!k)
+        return;
+    const std::string name = k;
+    s.Kernel = name == "generic" ? qm::FftKernel::Generic
+               : name == "avx2"  ? qm::FftKernel::Avx2
+               : name == "avx512" ? qm::FftKernel::Avx512
+                                  : qm::FftKernel::Auto;
+}
 
 void fillRandom(qm::SimState& s, int n, unsigned seed)
 {
@@ -37,6 +53,7 @@ void BM_Fft2D(benchmark::State& state)
     auto s = std::make_unique<qm::SimState>();
     const int n = int(state.range(0));
     s->SplitTransforms = false;   // single thread; the split one is below
+    chooseKernel(*s);
     s->FftSize = std::uint16_t(n);
     qm::BuildBitRevTable(*s);
     fillRandom(*s, n, 1);
@@ -190,6 +207,7 @@ std::unique_ptr<qm::SimState> starState(bool maxAperture)
 {
     auto s = std::make_unique<qm::SimState>();
     s->SplitTransforms = false;   // single-thread figures unless a benchmark says otherwise
+    chooseKernel(*s);
     s->panel.ResolutionSpin = 10.0;
     s->panel.ApertureSpin = 100.0;
     if (maxAperture)

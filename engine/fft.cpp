@@ -279,13 +279,17 @@ void Fft2DFrom(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, 
 }
 
 void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
-                          float& peak, void (*afterRows)(void*, int), void* context)
+                          float& peak, void (*afterRows)(void*, int), void* context, int rowLo, int rowHi)
 {
     const int n = s.FftSize;
     if (!validLength(n))
         return;
-    const fftkernel::PassOptions first = bandOptions(n, bandLo, bandHi);
+    fftkernel::PassOptions first = bandOptions(n, bandLo, bandHi);
+    first.lineLo = rowLo;
+    first.lineHi = rowHi;
     fftkernel::PassOptions second = first;
+    second.lineLo = 0;
+    second.lineHi = n - 1;
     second.intensity = true;
     second.peak = &peak;
     second.afterBatch = afterRows;
@@ -295,9 +299,10 @@ void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, i
 
 void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void*, int), void* context)
 {
-    // Only the columns of the square the last synthesis wrote can be non-zero;
-    // elsewhere the pupil planes hold +0.0 and so does their transform.
-    TransformToIntensity(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, peak, afterRows, context);
+    // Only the square the last synthesis wrote can be non-zero; elsewhere the
+    // pupil planes hold +0.0 and so does their transform.
+    TransformToIntensity(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, peak, afterRows, context,
+                         s.PupilDirtyLo, s.PupilDirtyHi);
 }
 
 } // namespace qm

@@ -25,8 +25,8 @@ void Fft2D(SimState& s);
 // The star path: the same SpecRe as copying PupilRe / PupilIm there and running
 // Fft2D, except that SpecRe then holds the intensity im^2 + re^2 as ComputePsf
 // would leave it. SpecIm is left holding work values (nothing after a star
-// reads the imaginary part; not writing it saves a plane of memory traffic). Only the columns of the square the last synthesis
-// wrote are transformed in the first pass. peak is raised to the largest
+// reads the imaginary part; not writing it saves a plane of memory traffic).
+// Only the square the last synthesis wrote is read in the first pass. peak is raised to the largest
 // intensity; afterRows, when given, runs after each batch of eight rows
 // x0 .. x0 + 7 is final.
 void TransformPupilToIntensity(SimState& s, float& peak, void (*afterRows)(void* context, int x0),
@@ -41,9 +41,11 @@ void Fft2DFrom(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, 
 
 // The same transform that ends, like TransformPupilToIntensity, with the
 // intensity in SpecRe, its peak in peak and afterRows called on every eight
-// rows; SpecIm is left holding work values.
+// rows; SpecIm is left holding work values. Rows of the sources outside
+// rowLo .. rowHi are taken as +0.0 as well, without being read.
 void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
-                          float& peak, void (*afterRows)(void* context, int x0), void* context);
+                          float& peak, void (*afterRows)(void* context, int x0), void* context, int rowLo = 0,
+                          int rowHi = kPlaneSide - 1);
 
 // The plain routine: one line at a time through LineRe / LineIm with Fft1D.
 void Fft2DReference(SimState& s);

@@ -29,6 +29,12 @@ struct PassOptions {
     // second pass, given the same band, takes them as +0.0 without reading them.
     int bandLo = 0;
     int bandHi = 511;
+    // First pass only: rows of the source outside lineLo .. lineHi hold +0.0
+    // only, so they are not read. (Along the second pass's lines the band says
+    // the same.) Where a group of inputs that meet in the first two stages is
+    // all +0.0, those butterflies give +0.0 and are not done.
+    int lineLo = 0;
+    int lineHi = 511;
     // The batches this call does: columns (first pass) or rows (second pass)
     // from .. to - 1, so that two threads can share a pass. Multiples of 16.
     int from = 0;

@@ -414,6 +414,83 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
     }
 }
 
+// 16 x 16 transpose of 32-bit lanes: row r of the input becomes lane r of
+// every output.
+__attribute__((target("avx512f"))) inline void transpose16(__m512i r[16])
+{
+    __m512i t[16], u[16];
+    for (int i = 0; i < 8; ++i) {
+        t[2 * i] = _mm512_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
+        t[2 * i + 1] = _mm512_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
+    }
+    // Within each 128-bit part, u[4i + j] now holds column 4k + j of rows 4i .. 4i + 3.
+    for (int i = 0; i < 4; ++i) {
+        u[4 * i] = _mm512_unpacklo_epi64(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 1] = _mm512_unpackhi_epi64(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 2] = _mm512_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
+        u[4 * i + 3] = _mm512_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
+    }
+    for (int j = 0; j < 4; ++j) {
+        const __m512i p0 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0x88);
+        const __m512i p1 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0xdd);
+        const __m512i q0 = _mm512_shuffle_i32x4(u[8 + j], u[12 + j], 0x88);
+        const __m512i q1 = _mm512_shuffle_i32x4(u[8 + j], u[12 + j], 0xdd);
+        r[j] = _mm512_shuffle_i32x4(p0, q0, 0x88);
+        r[4 + j] = _mm512_shuffle_i32x4(p1, q1, 0x88);
+        r[8 + j] = _mm512_shuffle_i32x4(p0, q0, 0xdd);
+        r[12 + j] = _mm512_shuffle_i32x4(p1, q1, 0xdd);
+    }
+}
+
+// The AVX2 mapping sixteen lanes wide, in 16 x 16 tiles: every store fills a
+// whole cache line of the unit-sum plane or the display, a tile that is all
+// darkest grey is written without a transpose, and only the lanes above the
+// dark limit are looked up. Same conversions and clamps, so the same pixels.
+__attribute__((target("avx512f")))
+void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey)
+{
+    const float total = s.PsfTotal;
+    const bool dark = !(total > 0.0f);
+    std::uint32_t* dib = s.DisplayDib.data();
+    const __m512d vScale = _mm512_set1_pd(scale);
+    const __m512d v1000 = _mm512_set1_pd(1000.0);
+    const __m512 vTotal = _mm512_set1_ps(total);
+    const __m512i vZero = _mm512_setzero_si512();
+    const __m512i vLast = _mm512_set1_epi32(kGammaEntries - 1);
+    const int* table = reinterpret_cast<const int*>(grey);
+    const __m512i darkest = _mm512_set1_epi32(table[0]);
+    const __m512 vDark = _mm512_set1_ps(darkLimit(scale, grey));
+    for (int x0 = 0; x0 < n; x0 += 16) {
+        const int X0 = framePos(x0, n);
+        for (int y0 = 0; y0 < n; y0 += 16) {
+            const int Y0 = framePos(y0, n);
+            __m512i rows[16];
+            bool allDark = true;
+            for (int dx = 0; dx < 16; ++dx) {
+                const __m512 I = _mm512_loadu_ps(&s.SpecRe.at(x0 + dx, y0));
+                _mm512_storeu_ps(&s.PsfImage.at(X0 + dx, Y0), dark ? _mm512_setzero_ps() : _mm512_div_ps(I, vTotal));
+                const __mmask16 lit = _mm512_cmp_ps_mask(I, vDark, _CMP_NLE_UQ);
+                if (lit == 0) {
+                    rows[dx] = darkest;
+                    continue;
+                }
+                allDark = false;
+                const __m512d lo = _mm512_mul_pd(_mm512_mul_pd(_mm512_cvtps_pd(_mm512_castps512_ps256(I)), vScale), v1000);
+                const __m512d hi = _mm512_mul_pd(
+                    _mm512_mul_pd(_mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(I), 1))), vScale),
+                    v1000);
+                __m512i idx = _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvtpd_epi32(lo)), _mm512_cvtpd_epi32(hi), 1);
+                idx = _mm512_min_epi32(_mm512_max_epi32(idx, vZero), vLast);
+                rows[dx] = _mm512_mask_i32gather_epi32(darkest, lit, idx, table, 4);
+            }
+            if (!allDark)
+                transpose16(rows);
+            for (int dy = 0; dy < 16; ++dy)
+                _mm512_storeu_si512(dib + std::size_t(Y0 + dy) * kDibSide + X0, rows[dy]);
+        }
+    }
+}
+
 } // namespace
 
 namespace {
@@ -481,7 +558,9 @@ void finishPsf(SimState& s, int n, bool drawPicture)
         }
     }
 
-    if (UseAvx2Kernels(s))
+    if (UseAvx512Kernels(s) && n >= 16)
+        mapPassAvx512(s, n, scale, grey);
+    else if (UseAvx2Kernels(s))
         mapPassAvx2(s, n, scale, grey);
     else
         mapPassGeneric(s, n, scale, grey);
@@ -537,7 +616,7 @@ void ComputePsf(SimState& s)
 }
 
 void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
-                            bool drawPicture)
+                            bool drawPicture, int rowLo, int rowHi)
 {
     const int n = s.FftSize;
     if (!validSize(n))
@@ -548,7 +627,7 @@ void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm,
                          UseAvx512Kernels(s)  ? addRowsAvx512
                          : UseAvx2Kernels(s) ? addRowsAvx2
                                              : addRowsGeneric,
-                         &total);
+                         &total, rowLo, rowHi);
     s.PsfMax = peak;
     s.PsfTotal = total.sum.value();
     finishPsf(s, n, drawPicture);
@@ -556,7 +635,8 @@ void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm,
 
 void TransformPupilAndComputePsf(SimState& s, bool drawPicture)
 {
-    TransformAndComputePsf(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, drawPicture);
+    TransformAndComputePsf(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, drawPicture, s.PupilDirtyLo,
+                           s.PupilDirtyHi);
 }
 
 } // namespace qm

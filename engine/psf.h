@@ -13,10 +13,11 @@ void ComputePsf(SimState& s);
 // columns and a separate intensity pass left out. SpecIm holds work values.
 void TransformPupilAndComputePsf(SimState& s, bool drawPicture = true);
 
-// The same for any source planes, read as Fft2DFrom reads them: what copying
-// them into the spectrum planes, Fft2D and ComputePsf leave behind.
+// The same for any source planes, read as Fft2DFrom reads them (and their rows
+// outside rowLo .. rowHi taken as +0.0): what copying them into the spectrum
+// planes, Fft2D and ComputePsf leave behind.
 void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
-                            bool drawPicture);
+                            bool drawPicture, int rowLo = 0, int rowHi = kPlaneSide - 1);
 
 // The display transfer table from panel.GammaSpin and panel.GammaSlopeSpin.
 void BuildGammaTable(SimState& s);

@@ -259,6 +259,48 @@ TEST_P(Fft2DBitIdentity, SourcePlanesReadOnlyInTheirBand)
     }
 }
 
+TEST_P(Fft2DBitIdentity, IntensityOfASquareReadsOnlyTheSquare)
+{
+    // Data in the square lo .. hi of both indices, up to its edges. Rows outside
+    // it hold junk that must be taken as zero; so do the columns beyond the
+    // batches that meet the band (inside those batches they hold zeros).
+    const auto [n, kernel] = GetParam();
+    if (!qm::KernelRuns(kernel))
+        GTEST_SKIP() << "this processor cannot run the kernel";
+    const int lo = std::min(n - 1, 3 * n / 8 + 1), hi = std::min(n - 1, lo + n / 10 + 4);
+    const int readLo = lo & ~15, readHi = std::min(n - 1, hi | 15);
+    auto fast = makeState(n);
+    auto plain = makeState(n);
+    fast->Kernel = kernel;
+    auto srcRe = std::make_unique<qm::Plane>();
+    auto srcIm = std::make_unique<qm::Plane>();
+    fillRandom(*srcRe, *srcIm, n, 7 + n);
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y) {
+            const bool inside = x >= lo && x <= hi && y >= lo && y <= hi;
+            plain->SpecRe.at(x, y) = inside ? srcRe->at(x, y) : 0.0f;
+            plain->SpecIm.at(x, y) = inside ? srcIm->at(x, y) : 0.0f;
+            if (inside)
+                continue;
+            const bool rowInside = x >= lo && x <= hi;
+            const bool read = rowInside && y >= readLo && y <= readHi;
+            srcRe->at(x, y) = read ? 0.0f : rowInside ? 5.0f : 9.0f;
+            srcIm->at(x, y) = read ? 0.0f : rowInside ? -2.0f : 4.0f;
+        }
+    float peak = -1e9f;
+    qm::TransformToIntensity(*fast, *srcRe, *srcIm, lo, hi, peak, nullptr, nullptr, lo, hi);
+    qm::Fft2DReference(*plain);
+    float plainPeak = -1e9f;
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y) {
+            const float re = plain->SpecRe.at(x, y), im = plain->SpecIm.at(x, y);
+            plain->SpecRe.at(x, y) = im * im + re * re;
+            plainPeak = std::max(plainPeak, plain->SpecRe.at(x, y));
+        }
+    EXPECT_EQ(peak, plainPeak);
+    EXPECT_TRUE(sameBits(fast->SpecRe, plain->SpecRe));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     SizesAndKernels, Fft2DBitIdentity,
     ::testing::Combine(::testing::Values(512, 256, 128, 16, 8),

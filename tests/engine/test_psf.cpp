@@ -252,23 +252,25 @@ TEST_P(PsfExactness, StarPathEqualsCopyTransformAndComputePsf)
     }
 }
 
-TEST(PsfKernels, GenericAndAvx2MappingsAgreeBitForBit)
+TEST(PsfKernels, VectorMappingsAgreeWithTheGenericOneBitForBit)
 {
-    if (!qm::CpuHasAvx2())
-        GTEST_SKIP() << "no AVX2 on this processor";
-    auto a = starState(180, 30);
-    auto b = starState(180, 30);
-    a->Params[qm::prmAstig].Value = b->Params[qm::prmAstig].Value = 0.7;
-    a->Params[qm::prmFocus].Value = b->Params[qm::prmFocus].Value = -1.2;
-    a->FixedPsfMax = b->FixedPsfMax = 1e5f;
-    a->UseFixedPsfMax = b->UseFixedPsfMax = true;
-    a->Kernel = qm::FftKernel::Generic;
-    b->Kernel = qm::FftKernel::Avx2;
-    computeStar(*a);
-    computeStar(*b);
-    EXPECT_EQ(a->PsfTotal, b->PsfTotal);
-    EXPECT_EQ(0, std::memcmp(a->PsfImage.data(), b->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
-    EXPECT_EQ(a->DisplayDib, b->DisplayDib);
+    for (qm::FftKernel kernel : {qm::FftKernel::Avx2, qm::FftKernel::Avx512}) {
+        if (!qm::KernelRuns(kernel))
+            continue;
+        auto a = starState(180, 30);
+        auto b = starState(180, 30);
+        a->Params[qm::prmAstig].Value = b->Params[qm::prmAstig].Value = 0.7;
+        a->Params[qm::prmFocus].Value = b->Params[qm::prmFocus].Value = -1.2;
+        a->FixedPsfMax = b->FixedPsfMax = 1e5f;
+        a->UseFixedPsfMax = b->UseFixedPsfMax = true;
+        a->Kernel = qm::FftKernel::Generic;
+        b->Kernel = kernel;
+        computeStar(*a);
+        computeStar(*b);
+        EXPECT_EQ(a->PsfTotal, b->PsfTotal);
+        EXPECT_EQ(0, std::memcmp(a->PsfImage.data(), b->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
+        EXPECT_EQ(a->DisplayDib, b->DisplayDib);
+    }
 }
 
 } // namespace
@@ -279,15 +281,11 @@ namespace {
 // vector mapping decides whole rows as the darkest grey by one comparison.
 TEST(PsfKernels, MappingsAgreeAtTheDarkGreySteps)
 {
-    if (!qm::CpuHasAvx2())
-        GTEST_SKIP() << "no AVX2 on this processor";
     // A steep toe gives every entry its own grey; a gentle one darkens several.
     for (double slope : {40.0, 4.0, 0.5}) {
-        auto a = std::make_unique<SimState>();
-        auto b = std::make_unique<SimState>();
-        for (SimState* s : {a.get(), b.get()}) {
-            s->panel.GammaSlopeSpin = slope;
-            qm::BuildGammaTable(*s);
+        auto fill = [slope](SimState& s) {
+            s.panel.GammaSlopeSpin = slope;
+            qm::BuildGammaTable(s);
             for (int x = 0; x < 512; ++x)
                 for (int y = 0; y < 512; ++y) {
                     // Runs of eight equal values, as one vector of the mapping sees them.
@@ -296,17 +294,25 @@ TEST(PsfKernels, MappingsAgreeAtTheDarkGreySteps)
                     float re = std::sqrt(float((step + 0.5) / 1000.0 * (1.0 + 1e-5)));
                     for (int k = 0; k < std::abs(offset); ++k)
                         re = std::nextafter(re, offset < 0 ? 0.0f : 1.0f);
-                    s->SpecRe.at(x, y) = (i / 360) % 3 == 0 ? 0.0f : re;
-                    s->SpecIm.at(x, y) = 0.0f;
+                    s.SpecRe.at(x, y) = (i / 360) % 3 == 0 ? 0.0f : re;
+                    s.SpecIm.at(x, y) = 0.0f;
                 }
-            s->SpecRe.at(0, 0) = 1.0f;
-        }
+            s.SpecRe.at(0, 0) = 1.0f;
+        };
+        auto a = std::make_unique<SimState>();
+        fill(*a);
         a->Kernel = qm::FftKernel::Generic;
-        b->Kernel = qm::FftKernel::Avx2;
         qm::ComputePsf(*a);
-        qm::ComputePsf(*b);
-        EXPECT_EQ(a->DisplayDib, b->DisplayDib) << slope;
-        EXPECT_EQ(0, std::memcmp(a->PsfImage.data(), b->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
+        for (qm::FftKernel kernel : {qm::FftKernel::Avx2, qm::FftKernel::Avx512}) {
+            if (!qm::KernelRuns(kernel))
+                continue;
+            auto b = std::make_unique<SimState>();
+            fill(*b);
+            b->Kernel = kernel;
+            qm::ComputePsf(*b);
+            EXPECT_EQ(a->DisplayDib, b->DisplayDib) << slope;
+            EXPECT_EQ(0, std::memcmp(a->PsfImage.data(), b->PsfImage.data(), qm::kPlaneElements * sizeof(float)));
+        }
     }
 }
 
