@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,30 @@ struct Status {
 // tests compare the builds. Avx512 runs the AVX2 build where it has no own code.
 enum class FftKernel { Auto, Generic, Avx2, Avx512 };
 
+// An allocator whose blocks start on a cache line, so that whole-line vector
+// stores into a buffer never straddle two lines.
+template <typename T>
+struct CacheLineAllocator {
+    typedef T value_type;
+    CacheLineAllocator() = default;
+    template <typename U>
+    CacheLineAllocator(const CacheLineAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64))); }
+    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p, std::align_val_t(64)); }
+    template <typename U>
+    bool operator==(const CacheLineAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+    template <typename U>
+    bool operator!=(const CacheLineAllocator<U>&) const noexcept
+    {
+        return false;
+    }
+};
+
 inline constexpr int kDibSide = 512;
 inline constexpr int kGammaEntries = 1001;
 
@@ -153,7 +178,7 @@ public:
     // --- display ------------------------------------------------------------------------
     // 512 x 512 pixels, row-major (pixel at column X, row Y is DisplayDib[Y * 512 + X]),
     // each 0xffRRGGBB, so it can be shown without conversion.
-    std::vector<std::uint32_t> DisplayDib;
+    std::vector<std::uint32_t, CacheLineAllocator<std::uint32_t>> DisplayDib;
     std::array<float, kGammaEntries> GammaTable{};
 
     // --- turbulence -----------------------------------------------------------------------

@@ -220,7 +220,7 @@ SliceRun runSlice(SimState& s, SliceSettings g, bool two)
     run.picture = r.picture;
     run.columns = r.columnsDone;
     run.psf.assign(s.PsfImage.data(), s.PsfImage.data() + kPlaneElements);
-    run.dib = s.DisplayDib;
+    run.dib.assign(s.DisplayDib.begin(), s.DisplayDib.end());
     s.onLog = nullptr;
     return run;
 }
