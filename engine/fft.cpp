@@ -237,6 +237,8 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
     split(firstPass, args, first);
     args.srcRe = s.SpecRe.data();
     args.srcIm = s.SpecIm.data();
+    if (second.framed)
+        args.dstRe = s.PsfImage.data();
     if (secondSplits)
         split(secondPass, args, second);
     else
@@ -279,10 +281,11 @@ void Fft2DFrom(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, 
 }
 
 void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
-                          float& peak, void (*afterRows)(void*, int), void* context, int rowLo, int rowHi)
+                          float& peak, void (*afterRows)(void*, int), void* context, int rowLo, int rowHi,
+                          bool intoFrame)
 {
     const int n = s.FftSize;
-    if (!validLength(n))
+    if (!validLength(n) || (intoFrame && n < 32))
         return;
     fftkernel::PassOptions first = bandOptions(n, bandLo, bandHi);
     first.lineLo = rowLo;
@@ -291,6 +294,7 @@ void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, i
     second.lineLo = 0;
     second.lineHi = n - 1;
     second.intensity = true;
+    second.framed = intoFrame;
     second.peak = &peak;
     second.afterBatch = afterRows;
     second.context = context;

@@ -42,10 +42,13 @@ void Fft2DFrom(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, 
 // The same transform that ends, like TransformPupilToIntensity, with the
 // intensity in SpecRe, its peak in peak and afterRows called on every eight
 // rows; SpecIm is left holding work values. Rows of the sources outside
-// rowLo .. rowHi are taken as +0.0 as well, without being read.
+// rowLo .. rowHi are taken as +0.0 as well, without being read. intoFrame
+// (N >= 32) puts the intensity into PsfImage instead, centred as ComputePsf
+// centres its unit-sum image (index i at i + 256 below N / 2, at i - N + 256
+// from there); SpecRe then holds work values too.
 void TransformToIntensity(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
                           float& peak, void (*afterRows)(void* context, int x0), void* context, int rowLo = 0,
-                          int rowHi = kPlaneSide - 1);
+                          int rowHi = kPlaneSide - 1, bool intoFrame = false);
 
 // The plain routine: one line at a time through LineRe / LineIm with Fft1D.
 void Fft2DReference(SimState& s);

@@ -43,6 +43,10 @@ struct PassOptions {
     // real part, and keep the largest intensity in *peak. dstIm is not written.
     bool intensity = false;
     float* peak = nullptr;
+    // With intensity, n >= 32: the intensity of index (x, y) goes to dstRe at
+    // (f(x), f(y)) instead, f(i) = i + 256 for i < n / 2 and i - n + 256 above:
+    // the centred frame of a 513-wide plane, the zero frequency at (256, 256).
+    bool framed = false;
     // Second pass only: called after each eight rows x0 .. x0 + 7 are written, in
     // ascending order.
     void (*afterBatch)(void* context, int x0) = nullptr;

@@ -287,7 +287,8 @@ QM_VECTOR_INLINE v8i nearestInt(v4d lo, v4d hi)
 // The quadrant swap with the display mapping, in 8 x 8 tiles so that both the
 // unit-sum plane (x-major) and the display surface (row-major) are written in
 // runs. No tile straddles N/2.
-void mapPassGeneric(SimState& s, int n, double scale, const std::uint32_t* grey)
+// framed: the intensity is already centred in PsfImage and is replaced there.
+void mapPassGeneric(SimState& s, int n, double scale, const std::uint32_t* grey, bool framed)
 {
     const float total = s.PsfTotal;
     // An empty pupil gives no light at all: the unit-sum image is zero instead
@@ -302,7 +303,7 @@ void mapPassGeneric(SimState& s, int n, double scale, const std::uint32_t* grey)
             alignas(64) std::uint32_t tile[kTile][kTile];   // [y][x]
             for (int dx = 0; dx < kTile; ++dx) {
                 for (int half = 0; half < kTile; half += 8) {
-                    const v8f I = load8(&s.SpecRe.at(x0 + dx, y0 + half));
+                    const v8f I = load8(framed ? &s.PsfImage.at(X0 + dx, Y0 + half) : &s.SpecRe.at(x0 + dx, y0 + half));
                     const v4d lo = __builtin_convertvector(__builtin_shufflevector(I, I, 0, 1, 2, 3), v4d);
                     const v4d hi = __builtin_convertvector(__builtin_shufflevector(I, I, 4, 5, 6, 7), v4d);
                     v8i idx = nearestInt(lo * scale * 1000.0, hi * scale * 1000.0);
@@ -358,7 +359,7 @@ float darkLimit(double scale, const std::uint32_t* grey)
 // The same mapping with AVX2: the table look-up is a gather, and the hardware
 // conversion rounds halves to even like the generic version.
 __attribute__((target("avx2")))
-void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
+void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey, bool framed)
 {
     const float total = s.PsfTotal;
     const bool dark = !(total > 0.0f);
@@ -379,7 +380,7 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey)
             const int Y0 = framePos(y0, n);
             __m256 rows[8];
             for (int dx = 0; dx < 8; ++dx) {
-                const __m256 I = _mm256_loadu_ps(&s.SpecRe.at(x0 + dx, y0));
+                const __m256 I = _mm256_loadu_ps(framed ? &s.PsfImage.at(X0 + dx, Y0) : &s.SpecRe.at(x0 + dx, y0));
                 _mm256_storeu_ps(&s.PsfImage.at(X0 + dx, Y0),
                                  dark ? _mm256_setzero_ps() : _mm256_div_ps(I, vTotal));
                 if (_mm256_movemask_ps(_mm256_cmp_ps(I, vDark, _CMP_LE_OQ)) == 0xff) {
@@ -447,7 +448,7 @@ __attribute__((target("avx512f"))) inline void transpose16(__m512i r[16])
 // darkest grey is written without a transpose, and only the lanes above the
 // dark limit are looked up. Same conversions and clamps, so the same pixels.
 __attribute__((target("avx512f")))
-void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey)
+void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey, bool framed)
 {
     const float total = s.PsfTotal;
     const bool dark = !(total > 0.0f);
@@ -467,7 +468,7 @@ void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey)
             __m512i rows[16];
             bool allDark = true;
             for (int dx = 0; dx < 16; ++dx) {
-                const __m512 I = _mm512_loadu_ps(&s.SpecRe.at(x0 + dx, y0));
+                const __m512 I = _mm512_loadu_ps(framed ? &s.PsfImage.at(X0 + dx, Y0) : &s.SpecRe.at(x0 + dx, y0));
                 _mm512_storeu_ps(&s.PsfImage.at(X0 + dx, Y0), dark ? _mm512_setzero_ps() : _mm512_div_ps(I, vTotal));
                 const __mmask16 lit = _mm512_cmp_ps_mask(I, vDark, _CMP_NLE_UQ);
                 if (lit == 0) {
@@ -496,13 +497,18 @@ void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey)
 namespace {
 
 // The centred unit-sum image alone, for work that never shows the star.
-QM_VECTOR_INLINE void unitSumBody(SimState& s, int n)
+QM_VECTOR_INLINE void unitSumBody(SimState& s, int n, bool framed)
 {
     const float total = s.PsfTotal;
     const bool dark = !(total > 0.0f);
     for (int x = 0; x < n; ++x) {
-        const float* I = &s.SpecRe.at(x, 0);
         float* out = &s.PsfImage.at(framePos(x, n), 0);
+        if (framed) {
+            for (int Y = 256 - n / 2; Y < 256 + n / 2; ++Y)
+                out[Y] = dark ? 0.0f : out[Y] / total;
+            continue;
+        }
+        const float* I = &s.SpecRe.at(x, 0);
         // The two halves of the line swap places about 256.
         for (int y = 0; y < n / 2; ++y)
             out[y + 256] = dark ? 0.0f : I[y] / total;
@@ -511,19 +517,21 @@ QM_VECTOR_INLINE void unitSumBody(SimState& s, int n)
     }
 }
 
-__attribute__((target("avx2"))) void unitSumAvx2(SimState& s, int n)
+__attribute__((target("avx2"))) void unitSumAvx2(SimState& s, int n, bool framed)
 {
-    unitSumBody(s, n);
+    unitSumBody(s, n, framed);
 }
 
-void unitSumGeneric(SimState& s, int n)
+void unitSumGeneric(SimState& s, int n, bool framed)
 {
-    unitSumBody(s, n);
+    unitSumBody(s, n, framed);
 }
 
 // Everything after the intensity, peak and total: the log line, the brightness
 // reference, and the centred unit-sum image with (drawPicture) its grey picture.
-void finishPsf(SimState& s, int n, bool drawPicture)
+// framed: the intensity is centred in PsfImage (TransformToIntensity's
+// intoFrame), else in SpecRe in transform order.
+void finishPsf(SimState& s, int n, bool drawPicture, bool framed)
 {
     s.LastPsfMax = s.PsfMax;
     s.log(FormatFloat(s.PsfMax));
@@ -531,9 +539,9 @@ void finishPsf(SimState& s, int n, bool drawPicture)
         s.PsfMax = s.FixedPsfMax;
     if (!drawPicture) {
         if (UseAvx2Kernels(s))
-            unitSumAvx2(s, n);
+            unitSumAvx2(s, n, framed);
         else
-            unitSumGeneric(s, n);
+            unitSumGeneric(s, n, framed);
         return;
     }
     const double scale = 1.0 / (s.PsfMax + 1e-5);
@@ -559,28 +567,37 @@ void finishPsf(SimState& s, int n, bool drawPicture)
     }
 
     if (UseAvx512Kernels(s) && n >= 16)
-        mapPassAvx512(s, n, scale, grey);
+        mapPassAvx512(s, n, scale, grey, framed);
     else if (UseAvx2Kernels(s))
-        mapPassAvx2(s, n, scale, grey);
+        mapPassAvx2(s, n, scale, grey, framed);
     else
-        mapPassGeneric(s, n, scale, grey);
+        mapPassGeneric(s, n, scale, grey, framed);
 }
 
 struct RowTotal {
     SimState* state;
+    bool framed;
     ExactRunningSum sum;
 };
 
-// Adds rows x0 .. x0 + 7 of the intensity in SpecRe to the running total, in
-// the order of the plain intensity pass.
+// Adds rows x0 .. x0 + 7 of the intensity to the running total, in the order of
+// the plain intensity pass: from SpecRe, or centred in PsfImage, where each row
+// starts at column 256 and its second half lies left of the first.
 template <int L>
 QM_VECTOR_INLINE void addRowsBody(void* context, int x0)
 {
     auto* t = static_cast<RowTotal*>(context);
     const int n = t->state->FftSize;
     ExactRunningSum sum = t->sum;   // a local copy stays in registers
-    for (int x = x0; x < x0 + 8; ++x)
-        sum.addRowLanes<L>(&t->state->SpecRe.at(x, 0), n);
+    for (int x = x0; x < x0 + 8; ++x) {
+        if (t->framed) {
+            const float* row = &t->state->PsfImage.at(framePos(x, n), 0);
+            sum.addRowLanes<L>(row + 256, n / 2);
+            sum.addRowLanes<L>(row + 256 - n / 2, n / 2);
+        } else {
+            sum.addRowLanes<L>(&t->state->SpecRe.at(x, 0), n);
+        }
+    }
     t->sum = sum;
 }
 
@@ -612,31 +629,45 @@ void ComputePsf(SimState& s)
     if (!validSize(n))
         return;
     intensityPass(s, n);
-    finishPsf(s, n, true);
+    finishPsf(s, n, true, false);
 }
 
-void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
-                            bool drawPicture, int rowLo, int rowHi)
+namespace {
+
+void transformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi, int rowLo,
+                            int rowHi, bool drawPicture, bool keepIntensity)
 {
     const int n = s.FftSize;
     if (!validSize(n))
         return;
+    // Without the transform-order intensity to keep, it goes straight to its
+    // centred place in PsfImage and is divided there: a plane less to write.
+    const bool framed = !keepIntensity;
     float peak = -1e9f;
-    RowTotal total{&s, {}};
+    RowTotal total{&s, framed, {}};
     TransformToIntensity(s, srcRe, srcIm, bandLo, bandHi, peak,
                          UseAvx512Kernels(s)  ? addRowsAvx512
                          : UseAvx2Kernels(s) ? addRowsAvx2
                                              : addRowsGeneric,
-                         &total, rowLo, rowHi);
+                         &total, rowLo, rowHi, framed);
     s.PsfMax = peak;
     s.PsfTotal = total.sum.value();
-    finishPsf(s, n, drawPicture);
+    finishPsf(s, n, drawPicture, framed);
 }
 
-void TransformPupilAndComputePsf(SimState& s, bool drawPicture)
+} // namespace
+
+void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
+                            bool drawPicture, bool keepIntensity)
 {
-    TransformAndComputePsf(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, drawPicture, s.PupilDirtyLo,
-                           s.PupilDirtyHi);
+    transformAndComputePsf(s, srcRe, srcIm, bandLo, bandHi, 0, kPlaneSide - 1, drawPicture, keepIntensity);
+}
+
+void TransformPupilAndComputePsf(SimState& s, bool drawPicture, bool keepIntensity)
+{
+    // Only the square the last synthesis wrote can be non-zero.
+    transformAndComputePsf(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, s.PupilDirtyLo, s.PupilDirtyHi,
+                           drawPicture, keepIntensity);
 }
 
 } // namespace qm

@@ -8,16 +8,17 @@ namespace qm {
 void ComputePsf(SimState& s);
 
 // The star path: exactly what copying PupilRe / PupilIm into SpecRe / SpecIm,
-// Fft2D and ComputePsf leave behind (in SpecRe over the transform's indices
-// 0 .. N-1, PsfImage, the peak, total and picture), with the copy, the all-zero
-// columns and a separate intensity pass left out. SpecIm holds work values.
-void TransformPupilAndComputePsf(SimState& s, bool drawPicture = true);
+// Fft2D and ComputePsf leave behind (PsfImage, the peak, total and picture),
+// with the copy, the all-zero rows and columns and a separate intensity pass
+// left out. With keepIntensity SpecRe holds the intensity over the transform's
+// indices 0 .. N-1 as well, for the MTF; otherwise SpecRe, like SpecIm, holds
+// work values.
+void TransformPupilAndComputePsf(SimState& s, bool drawPicture = true, bool keepIntensity = false);
 
-// The same for any source planes, read as Fft2DFrom reads them (and their rows
-// outside rowLo .. rowHi taken as +0.0): what copying them into the spectrum
-// planes, Fft2D and ComputePsf leave behind.
+// The same for any source planes, read as Fft2DFrom reads them: what copying
+// them into the spectrum planes, Fft2D and ComputePsf leave behind.
 void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,
-                            bool drawPicture, int rowLo = 0, int rowHi = kPlaneSide - 1);
+                            bool drawPicture, bool keepIntensity = false);
 
 // The display transfer table from panel.GammaSpin and panel.GammaSlopeSpin.
 void BuildGammaTable(SimState& s);

@@ -69,7 +69,7 @@ void computeStar(SimState& s, const PictureInputs& in, PictureResult& r)
     if (in.phase == PicturePhase::Update)
         BuildBitRevTable(s);
     r.status = SynthesizePupil(s, 555);
-    TransformPupil(s);
+    TransformPupil(s, in.wantMtf);
     r.notes = PupilNotes(s);
     takeStar(s, in, r);
     r.display = DibSquare(s, in.size, 255 - in.size / 2);
@@ -81,7 +81,7 @@ void computeDouble(SimState& s, const PictureInputs& in, PictureResult& r)
     if (in.phase == PicturePhase::Update)
         BuildBitRevTable(s);
     r.status = SynthesizePupil(s, 555);
-    r.spare = ComposeDoubleStar(s, in.size, in.separation, in.angle, in.magnitudeA, in.magnitudeB);
+    r.spare = ComposeDoubleStar(s, in.size, in.separation, in.angle, in.magnitudeA, in.magnitudeB, in.wantMtf);
     r.display = r.spare;
     r.notes = PupilNotes(s);
     takeStar(s, in, r);
@@ -273,13 +273,13 @@ QImage RenderInterferogram(SimState& s, int size, int fringes)
 }
 
 QImage ComposeDoubleStar(SimState& s, int size, double separation, int angle, double magnitudeA,
-                         double magnitudeB)
+                         double magnitudeB, bool forMtf)
 {
     constexpr double kDegree = 3.14159265358979323846 / 180.0;
     const double a = (angle + 90) * kDegree;
     const double d = separation / s.ArcsecPerPixel;
     const double dx = std::cos(a) * d, dy = std::sin(a) * d;
-    TransformPupil(s);
+    TransformPupil(s, forMtf);
     std::uint32_t* dib = s.DisplayDib.data();
     if (!(s.PsfMax > 0.0f) || !(s.PsfTotal > 0.0f)) {
         std::fill(s.DisplayDib.begin(), s.DisplayDib.end(), 0xff000000u);
@@ -322,7 +322,7 @@ void computeChromaStar(SimState& s, int k, int size, bool wantMtf, ChromaStar& o
     s.onLog = [&out](const std::string& line) { out.log.push_back(line); };
     s.OpdChannel = k + 1;
     out.status = SynthesizePupil(s, k);
-    TransformPupil(s);
+    TransformPupil(s, wantMtf);
     out.star = starFigures(s, wantMtf);
     out.wavelength = s.Wavelength;
     out.psf.resize(std::size_t(size) * size);

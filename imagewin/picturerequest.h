@@ -90,9 +90,10 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
 // axis) at 1 / (magnitude difference + 1) of the primary's peak. Paints
 // DisplayDib and returns the centre square of side size. A companion brighter
 // by a magnitude or more is drawn at 1 / (|difference| + 1), not at an infinite
-// or negative brightness.
+// or negative brightness. forMtf keeps the intensity for ComputeMtf as
+// TransformPupil does.
 QImage ComposeDoubleStar(SimState& s, int size, double separation, int angle, double magnitudeA,
-                         double magnitudeB);
+                         double magnitudeB, bool forMtf = true);
 
 // The wavefront of the last synthesis in false colour (valley violet, peak red)
 // with its colour bar, scale and centre mark; label gets "Radius:...pixels

@@ -15,9 +15,9 @@
 
 namespace qm {
 
-void TransformPupil(SimState& s)
+void TransformPupil(SimState& s, bool forMtf)
 {
-    TransformPupilAndComputePsf(s);
+    TransformPupilAndComputePsf(s, true, forMtf);
 }
 
 QImage DibSquare(const SimState& s, int size, int left)
@@ -58,7 +58,7 @@ PairResult IntraExtraPair(SimState& s, int size, double defocus)
         const Status st = SynthesizePupil(s, 555);
         if (!st && result.status)
             result.status = st;
-        TransformPupil(s);
+        TransformPupil(s, false);
         const QImage half = DibSquare(s, size, left);
         for (int row = 0; row < size; ++row)
             std::memcpy(result.picture.scanLine(row) + targetX * 4, half.constScanLine(row),

@@ -14,9 +14,10 @@
 namespace qm {
 
 // Copies the pupil into SpecRe / SpecIm, transforms it and forms the PSF: PsfImage,
-// PsfMax, PsfTotal, LastPsfMax and the grey picture in DisplayDib. SpecRe keeps
-// the intensity in transform order for ComputeMtf.
-void TransformPupil(SimState& s);
+// PsfMax, PsfTotal, LastPsfMax and the grey picture in DisplayDib. With forMtf
+// SpecRe keeps the intensity in transform order for ComputeMtf (a plane more
+// to write; otherwise SpecRe holds work values).
+void TransformPupil(SimState& s, bool forMtf = true);
 
 // The size x size square of DisplayDib whose top-left pixel is (left, left);
 // pixels outside the surface are black.

@@ -221,33 +221,50 @@ TEST_P(PsfExactness, StarPathEqualsCopyTransformAndComputePsf)
         if (!qm::KernelRuns(kernel))
             continue;
         for (int n : {512, 256, 128}) {
-            auto fast = std::make_unique<SimState>();
             auto plain = std::make_unique<SimState>();
-            fast->Kernel = plain->Kernel = kernel;
-            for (SimState* s : {fast.get(), plain.get()}) {
-                s->FftSize = std::uint16_t(n);
-                qm::BuildBitRevTable(*s);
-                s->panel.ApertureSpin = 90 + 60 * seed;
-                s->panel.XShift = 2.0 * seed;
-                s->Params[qm::prmFocus].Value = 0.5 * seed;
-                s->Params[qm::prmAstig].Value = 0.3;
-                s->Params[qm::prmTurbulence].Value = 0.5;
-                s->TurbulenceSeed = 100 + seed;
-                // Stale data in the spectrum planes must not leak into the result.
-                s->SpecRe.at(3, 4) = 77.0f;
-                s->SpecIm.at(n - 1, 0) = -5.0f;
-                ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+            for (bool keep : {true, false}) {
+                auto fast = std::make_unique<SimState>();
+                fast->Kernel = plain->Kernel = kernel;
+                for (SimState* s : {fast.get(), plain.get()}) {
+                    s->FftSize = std::uint16_t(n);
+                    qm::BuildBitRevTable(*s);
+                    s->panel.ApertureSpin = 90 + 60 * seed;
+                    s->panel.XShift = 2.0 * seed;
+                    s->Params[qm::prmFocus].Value = 0.5 * seed;
+                    s->Params[qm::prmAstig].Value = 0.3;
+                    s->Params[qm::prmTurbulence].Value = 0.5;
+                    s->TurbulenceSeed = 100 + seed;
+                    ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+                }
+                // Stale data in the spectrum planes and the PSF frame must not
+                // leak into the result.
+                fast->SpecRe.at(3, 4) = 77.0f;
+                fast->SpecIm.at(n - 1, 0) = -5.0f;
+                fast->PsfImage.at(256, 256) = 1e9f;
+                fast->PsfImage.at(256 - n / 2, 255 + n / 2) = -3.0f;
+                qm::TransformPupilAndComputePsf(*fast, true, keep);
+                plain->SpecRe = plain->PupilRe;
+                plain->SpecIm = plain->PupilIm;
+                qm::Fft2DReference(*plain);
+                qm::ComputePsf(*plain);
+                EXPECT_EQ(fast->PsfMax, plain->PsfMax) << n;
+                EXPECT_EQ(fast->PsfTotal, plain->PsfTotal) << n;
+                if (keep)
+                    EXPECT_EQ(0, std::memcmp(fast->SpecRe.data(), plain->SpecRe.data(),
+                                             qm::kPlaneElements * sizeof(float)))
+                        << n;
+                EXPECT_EQ(0, std::memcmp(fast->PsfImage.data(), plain->PsfImage.data(),
+                                         qm::kPlaneElements * sizeof(float)))
+                    << n << " " << keep;
+                EXPECT_EQ(fast->DisplayDib, plain->DisplayDib) << n << " " << keep;
+                // Without the picture only the unit-sum image is made.
+                fast->PsfImage.at(300, 200) = 5.0f;
+                ASSERT_TRUE(qm::SynthesizePupil(*fast, 555));
+                qm::TransformPupilAndComputePsf(*fast, false, keep);
+                EXPECT_EQ(0, std::memcmp(fast->PsfImage.data(), plain->PsfImage.data(),
+                                         qm::kPlaneElements * sizeof(float)))
+                    << n << " " << keep << " without the picture";
             }
-            qm::TransformPupilAndComputePsf(*fast);
-            plain->SpecRe = plain->PupilRe;
-            plain->SpecIm = plain->PupilIm;
-            qm::Fft2DReference(*plain);
-            qm::ComputePsf(*plain);
-            EXPECT_EQ(fast->PsfMax, plain->PsfMax) << n;
-            EXPECT_EQ(fast->PsfTotal, plain->PsfTotal) << n;
-            EXPECT_EQ(0, std::memcmp(fast->SpecRe.data(), plain->SpecRe.data(), qm::kPlaneElements * sizeof(float))) << n;
-            EXPECT_EQ(0, std::memcmp(fast->PsfImage.data(), plain->PsfImage.data(), qm::kPlaneElements * sizeof(float))) << n;
-            EXPECT_EQ(fast->DisplayDib, plain->DisplayDib) << n;
         }
     }
 }
