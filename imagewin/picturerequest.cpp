@@ -322,7 +322,9 @@ void computeChromaStar(SimState& s, int k, int size, bool wantMtf, ChromaStar& o
     s.onLog = [&out](const std::string& line) { out.log.push_back(line); };
     s.OpdChannel = k + 1;
     out.status = SynthesizePupil(s, k);
-    TransformPupil(s, wantMtf);
+    // Only the unit-sum plane is taken from each star: the picture is painted
+    // from the light of all of them.
+    TransformPupilAndComputePsf(s, false, wantMtf);
     out.star = starFigures(s, wantMtf);
     out.wavelength = s.Wavelength;
     out.psf.resize(std::size_t(size) * size);
