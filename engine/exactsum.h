@@ -46,6 +46,36 @@ public:
             addRowLanes<2>(p, n);
     }
 
+    // Adds rows[c] to *sums[c] for c = 0 .. C - 1, as C calls of addRow would.
+    // Rows that cannot be added as counts are added value by value with the C
+    // running sums side by side, so that their additions overlap.
+    template <int C, typename T>
+    static void addRowsSideBySide(ExactDoubleSum* const (&sums)[C], const T* const (&rows)[C], int n,
+                                  bool avx512 = false)
+    {
+        bool slow[C];
+        bool any = false;
+        for (int c = 0; c < C; ++c) {
+            slow[c] = !(avx512 ? sums[c]->tryCountsAvx512(rows[c], n) : sums[c]->template tryCounts<2>(rows[c], n));
+            any = any || slow[c];
+        }
+        if (!any)
+            return;
+        double t[C];
+        for (int c = 0; c < C; ++c)
+            t[c] = sums[c]->total_;
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < C; ++c)
+                if (slow[c])
+                    t[c] += double(rows[c][i]);
+        for (int c = 0; c < C; ++c) {
+            if (slow[c]) {
+                sums[c]->total_ = t[c];
+                sums[c]->rebinade();
+            }
+        }
+    }
+
 private:
     template <typename T>
     __attribute__((target("avx512f"))) void addRowAvx512(const T* p, int n)
@@ -53,53 +83,70 @@ private:
         addRowLanes<8>(p, n);
     }
 
-    // L values at a time, with the checks folded into running extremes: the
-    // largest |k - q| finds ties, the least and largest q values out of range,
-    // and a NaN or infinity poisons the count, which then fails the end test.
+    template <typename T>
+    __attribute__((target("avx512f"))) bool tryCountsAvx512(const T* p, int n)
+    {
+        return tryCounts<8>(p, n);
+    }
+
+    // The row as one count, when it is whole vectors (n a multiple of L) that
+    // can be added so; false, adding nothing, otherwise. L values at a time,
+    // with the checks folded into running extremes: the largest |k - q| finds
+    // ties, the least and largest q values out of range, and a NaN or infinity
+    // poisons the count, which then fails the end test.
     template <int L, typename T>
-    __attribute__((always_inline)) inline void addRowLanes(const T* p, int n)
+    __attribute__((always_inline)) inline bool tryCounts(const T* p, int n)
     {
         using vd = typename SumLanes<L>::vd;
         using vf = typename SumLanes<L>::vf;
         using vl = typename SumLanes<L>::vl;
+        if (!fast_ || n <= 0 || n % L != 0)
+            return false;
+        const vd magic = vd{} + 6755399441055744.0;   // 2^52 + 2^51: rint for 0 <= q < 2^51
+        const vd scale = vd{} + invUlp_;
+        const vl absMask = vl{} + 0x7fffffffffffffffLL;
+        vd count = {}, least = {}, most = {}, worst = {};
+        for (int i = 0; i < n; i += L) {
+            vd v;
+            if constexpr (std::is_same_v<T, float>) {
+                vf f;
+                __builtin_memcpy(&f, p + i, sizeof f);
+                v = __builtin_convertvector(f, vd);
+            } else {
+                __builtin_memcpy(&v, p + i, sizeof v);
+            }
+            const vd q = v * scale;   // exact: a power-of-two scaling
+            const vd k = (q + magic) - magic;
+            const vd d = (vd)((vl)(k - q) & absMask);
+            worst = d > worst ? d : worst;
+            least = q < least ? q : least;
+            most = q > most ? q : most;
+            count += k;
+        }
+        bool inRange = true;
+        double units = 0.0;   // whole numbers below 2^53: any order of addition
+        for (int l = 0; l < L; ++l) {
+            inRange = inRange && least[l] >= 0.0 && most[l] < 2251799813685248.0 && worst[l] < 0.5;
+            units += count[l];
+        }
+        const double next = total_ + ulp_ * units;
+        if (!(inRange && next < top_))
+            return false;
+        total_ = next;
+        return true;
+    }
+
+    // A row as a count where it can be, its last n % L values one by one.
+    template <int L, typename T>
+    __attribute__((always_inline)) inline void addRowLanes(const T* p, int n)
+    {
         const int whole = n - n % L;
-        if (fast_ && whole > 0) {
-            const vd magic = vd{} + 6755399441055744.0;   // 2^52 + 2^51: rint for 0 <= q < 2^51
-            const vd scale = vd{} + invUlp_;
-            const vl absMask = vl{} + 0x7fffffffffffffffLL;
-            vd count = {}, least = {}, most = {}, worst = {};
-            for (int i = 0; i < whole; i += L) {
-                vd v;
-                if constexpr (std::is_same_v<T, float>) {
-                    vf f;
-                    __builtin_memcpy(&f, p + i, sizeof f);
-                    v = __builtin_convertvector(f, vd);
-                } else {
-                    __builtin_memcpy(&v, p + i, sizeof v);
-                }
-                const vd q = v * scale;   // exact: a power-of-two scaling
-                const vd k = (q + magic) - magic;
-                const vd d = (vd)((vl)(k - q) & absMask);
-                worst = d > worst ? d : worst;
-                least = q < least ? q : least;
-                most = q > most ? q : most;
-                count += k;
-            }
-            bool inRange = true;
-            double units = 0.0;   // whole numbers below 2^53: any order of addition
-            for (int l = 0; l < L; ++l) {
-                inRange = inRange && least[l] >= 0.0 && most[l] < 2251799813685248.0 && worst[l] < 0.5;
-                units += count[l];
-            }
-            const double next = total_ + ulp_ * units;
-            if (inRange && next < top_) {
-                total_ = next;
-                for (int i = whole; i < n; ++i)
-                    total_ += double(p[i]);
-                if (whole < n)
-                    rebinade();
-                return;
-            }
+        if (tryCounts<L>(p, whole)) {
+            for (int i = whole; i < n; ++i)
+                total_ += double(p[i]);
+            if (whole < n)
+                rebinade();
+            return;
         }
         for (int i = 0; i < n; ++i)
             total_ += double(p[i]);

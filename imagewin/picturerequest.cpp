@@ -379,17 +379,18 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
                 plane[i] += w * v[i];
         }
         // The totals: each colour's products, in order, through its exact
-        // running double sum, a row of 512 at a time.
-        float products[512];
+        // running double sum, a row of 512 at a time; the three colours'
+        // rows side by side, as they are independent.
+        float products[3][512];
         const bool wide = UseAvx512Kernels(s);
-        for (int ch = 0; ch < 3; ++ch) {
-            const float w = weight[ch];
-            for (std::size_t i0 = 0; i0 < count; i0 += 512) {
-                const int m = int(std::min<std::size_t>(512, count - i0));
+        ExactDoubleSum* const sums[3] = {&totals[0], &totals[1], &totals[2]};
+        const float* const rows[3] = {products[0], products[1], products[2]};
+        for (std::size_t i0 = 0; i0 < count; i0 += 512) {
+            const int m = int(std::min<std::size_t>(512, count - i0));
+            for (int ch = 0; ch < 3; ++ch)
                 for (int i = 0; i < m; ++i)
-                    products[i] = w * v[i0 + std::size_t(i)];
-                totals[ch].addRow(products, m, wide);
-            }
+                    products[ch][i] = weight[ch] * v[i0 + std::size_t(i)];
+            ExactDoubleSum::addRowsSideBySide(sums, rows, m, wide);
         }
     };
 

@@ -95,3 +95,44 @@ TEST(ExactDoubleSum, EqualsTheSequentialTotal)
 }
 
 } // namespace
+
+namespace {
+
+// Three totals fed side by side, as the colour picture feeds its channels: each
+// must equal its own sequential sum, whichever rows go as counts and which
+// value by value (ties, binade crossings, a short last row).
+TEST(ExactDoubleSum, SideBySideRowsEqualTheirOwnSequentialSums)
+{
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> uni(0.0f, 1.0f);
+    const int n = 512 * 60 + 200;
+    std::vector<float> values[3];
+    for (int c = 0; c < 3; ++c) {
+        values[c].resize(n);
+        for (int i = 0; i < n; ++i) {
+            // Channel 1 on a coarse grid (ties), channel 2 zero for a while.
+            const float v = uni(rng) * float(1 << (i / 4096));
+            values[c][std::size_t(i)] = c == 1 ? std::round(v * 4.0f) * 0.25f : c == 2 && i < 9000 ? 0.0f : v;
+        }
+    }
+    for (bool wide : {false, true}) {
+        if (wide && !qm::CpuHasAvx512())
+            continue;
+        qm::ExactDoubleSum sums[3];
+        double plain[3] = {0.0, 0.0, 0.0};
+        qm::ExactDoubleSum* const all[3] = {&sums[0], &sums[1], &sums[2]};
+        for (int i0 = 0; i0 < n; i0 += 512) {
+            const int m = std::min(512, n - i0);
+            const float* const rows[3] = {values[0].data() + i0, values[1].data() + i0, values[2].data() + i0};
+            qm::ExactDoubleSum::addRowsSideBySide(all, rows, m, wide);
+            for (int c = 0; c < 3; ++c) {
+                for (int i = 0; i < m; ++i)
+                    plain[c] += double(rows[c][i]);
+                const double got = sums[c].value();
+                ASSERT_EQ(0, std::memcmp(&got, &plain[c], sizeof got)) << "channel " << c << " at " << i0;
+            }
+        }
+    }
+}
+
+} // namespace
