@@ -415,6 +415,11 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey, bo
     }
 }
 
+// GCC 12's AVX-512 headers build some results from "undefined" registers,
+// which its own flow analysis then reports as maybe uninitialized.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 // 16 x 16 transpose of 32-bit lanes: row r of the input becomes lane r of
 // every output.
 __attribute__((target("avx512f"))) inline void transpose16(__m512i r[16])
@@ -492,6 +497,8 @@ void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey, 
     }
 }
 
+#pragma GCC diagnostic pop
+
 } // namespace
 
 namespace {
@@ -527,16 +534,58 @@ void unitSumGeneric(SimState& s, int n, bool framed)
     unitSumBody(s, n, framed);
 }
 
+// Grey pixel of every table entry.
+void greyTable(const SimState& s, std::uint32_t grey[kGammaEntries])
+{
+    for (int j = 0; j < kGammaEntries; ++j) {
+        const int g = std::clamp(NintI(255.0 * s.GammaTable[j]), 0, 255);
+        grey[j] = 0xff000000u | (std::uint32_t(g) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(g);
+    }
+}
+
+// Column X of the picture alone, pixel for pixel as the whole mapping paints
+// it: black outside the picture's square, the mapped intensity inside. The
+// intensity must be centred in PsfImage (the framed path).
+void mapColumn(SimState& s, int n, double scale, const std::uint32_t* grey, int X)
+{
+    std::uint32_t* dib = s.DisplayDib.data();
+    const int lo = 256 - n / 2, hi = 256 + n / 2;
+    if (X < 0 || X >= kDibSide)
+        return;
+    for (int Y = 0; Y < kDibSide; ++Y)
+        if (X < lo || X >= hi || Y < lo || Y >= hi)
+            dib[std::size_t(Y) * kDibSide + X] = 0xff000000u;
+    if (X < lo || X >= hi)
+        return;
+    for (int Y0 = lo; Y0 < hi; Y0 += 8) {
+        const v8f I = load8(&s.PsfImage.at(X, Y0));
+        const v4d a = __builtin_convertvector(__builtin_shufflevector(I, I, 0, 1, 2, 3), v4d);
+        const v4d b = __builtin_convertvector(__builtin_shufflevector(I, I, 4, 5, 6, 7), v4d);
+        v8i idx = nearestInt(a * scale * 1000.0, b * scale * 1000.0);
+        idx = idx < 0 ? 0 : idx;
+        idx = idx > kGammaEntries - 1 ? kGammaEntries - 1 : idx;
+        for (int k = 0; k < 8; ++k)
+            dib[std::size_t(Y0 + k) * kDibSide + X] = grey[idx[k]];
+    }
+}
+
 // Everything after the intensity, peak and total: the log line, the brightness
 // reference, and the centred unit-sum image with (drawPicture) its grey picture.
 // framed: the intensity is centred in PsfImage (TransformToIntensity's
 // intoFrame), else in SpecRe in transform order.
-void finishPsf(SimState& s, int n, bool drawPicture, bool framed)
+// column >= 0 (with drawPicture and framed): only that column of the picture.
+void finishPsf(SimState& s, int n, bool drawPicture, bool framed, int column = -1)
 {
     s.LastPsfMax = s.PsfMax;
     s.log(FormatFloat(s.PsfMax));
     if (s.UseFixedPsfMax && s.FixedPsfMax > s.PsfMax)
         s.PsfMax = s.FixedPsfMax;
+    if (drawPicture && framed && column >= 0) {
+        std::uint32_t grey[kGammaEntries];
+        greyTable(s, grey);
+        mapColumn(s, n, 1.0 / (s.PsfMax + 1e-5), grey, column);
+        drawPicture = false;   // and the unit-sum image below
+    }
     if (!drawPicture) {
         if (UseAvx2Kernels(s))
             unitSumAvx2(s, n, framed);
@@ -545,13 +594,8 @@ void finishPsf(SimState& s, int n, bool drawPicture, bool framed)
         return;
     }
     const double scale = 1.0 / (s.PsfMax + 1e-5);
-
-    // Grey pixel of every table entry.
     std::uint32_t grey[kGammaEntries];
-    for (int j = 0; j < kGammaEntries; ++j) {
-        const int g = std::clamp(NintI(255.0 * s.GammaTable[j]), 0, 255);
-        grey[j] = 0xff000000u | (std::uint32_t(g) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(g);
-    }
+    greyTable(s, grey);
 
     // Black outside the square the picture occupies.
     std::uint32_t* dib = s.DisplayDib.data();
@@ -635,7 +679,7 @@ void ComputePsf(SimState& s)
 namespace {
 
 void transformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi, int rowLo,
-                            int rowHi, bool drawPicture, bool keepIntensity)
+                            int rowHi, bool drawPicture, bool keepIntensity, int column = -1)
 {
     const int n = s.FftSize;
     if (!validSize(n))
@@ -652,7 +696,7 @@ void transformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm,
                          &total, rowLo, rowHi, framed);
     s.PsfMax = peak;
     s.PsfTotal = total.sum.value();
-    finishPsf(s, n, drawPicture, framed);
+    finishPsf(s, n, drawPicture, framed, column);
 }
 
 } // namespace
@@ -668,6 +712,12 @@ void TransformPupilAndComputePsf(SimState& s, bool drawPicture, bool keepIntensi
     // Only the square the last synthesis wrote can be non-zero.
     transformAndComputePsf(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, s.PupilDirtyLo, s.PupilDirtyHi,
                            drawPicture, keepIntensity);
+}
+
+void TransformPupilAndComputePsfColumn(SimState& s, int X)
+{
+    transformAndComputePsf(s, s.PupilRe, s.PupilIm, s.PupilDirtyLo, s.PupilDirtyHi, s.PupilDirtyLo, s.PupilDirtyHi,
+                           true, false, std::max(0, X));
 }
 
 } // namespace qm

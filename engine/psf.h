@@ -15,6 +15,11 @@ void ComputePsf(SimState& s);
 // work values.
 void TransformPupilAndComputePsf(SimState& s, bool drawPicture = true, bool keepIntensity = false);
 
+// The star path for work that reads one column of the picture: as
+// TransformPupilAndComputePsf(s), except that DisplayDib gets only its pixels
+// (X, Y), 0 <= X < 512, for every Y; the rest of it is left as it was.
+void TransformPupilAndComputePsfColumn(SimState& s, int X);
+
 // The same for any source planes, read as Fft2DFrom reads them: what copying
 // them into the spectrum planes, Fft2D and ComputePsf leave behind.
 void TransformAndComputePsf(SimState& s, const Plane& srcRe, const Plane& srcIm, int bandLo, int bandHi,

@@ -334,3 +334,51 @@ TEST(PsfKernels, MappingsAgreeAtTheDarkGreySteps)
 }
 
 } // namespace
+
+namespace {
+
+// The slice reads one column of each star's picture: painting only that column
+// must give exactly its pixels of the whole picture and the same unit-sum image,
+// and leave the rest of the surface alone.
+TEST(PsfColumn, OneColumnIsThatColumnOfTheWholePicture)
+{
+    for (int n : {512, 128}) {
+        for (int X : {255, 256 - n / 2 - 1, 256 + n / 2 - 1, 300, 0, 511}) {
+            if (X < 0)
+                continue;   // beside the whole surface
+            auto whole = starState(150, 25);
+            auto column = starState(150, 25);
+            for (SimState* s : {whole.get(), column.get()}) {
+                s->FftSize = std::uint16_t(n);
+                qm::BuildBitRevTable(*s);
+                s->Params[qm::prmFocus].Value = 1.5;
+                s->UseFixedPsfMax = true;
+                s->FixedPsfMax = 2e4f;
+                ASSERT_TRUE(qm::SynthesizePupil(*s, 555));
+            }
+            std::fill(column->DisplayDib.begin(), column->DisplayDib.end(), 0xff123456u);
+            qm::TransformPupilAndComputePsf(*whole);
+            qm::TransformPupilAndComputePsfColumn(*column, X);
+            EXPECT_EQ(whole->PsfMax, column->PsfMax);
+            EXPECT_EQ(whole->PsfTotal, column->PsfTotal);
+            EXPECT_EQ(0, std::memcmp(whole->PsfImage.data(), column->PsfImage.data(),
+                                     qm::kPlaneElements * sizeof(float)));
+            int lit = 0;
+            for (int Y = 0; Y < qm::kDibSide; ++Y) {
+                for (int x = 0; x < qm::kDibSide; ++x) {
+                    const std::uint32_t got = column->DisplayDib[std::size_t(Y) * qm::kDibSide + x];
+                    const std::uint32_t want = whole->DisplayDib[std::size_t(Y) * qm::kDibSide + x];
+                    if (x == X)
+                        ASSERT_EQ(got, want) << n << " column " << X << " row " << Y;
+                    else
+                        ASSERT_EQ(got, 0xff123456u) << n << " column " << X << " at " << x << "," << Y;
+                }
+                lit += (whole->DisplayDib[std::size_t(Y) * qm::kDibSide + X] & 0xff) > 0;
+            }
+            if (X == 255)
+                EXPECT_GT(lit, 0) << n;   // the column through the star is not all black
+        }
+    }
+}
+
+} // namespace
