@@ -14,10 +14,12 @@
 #include "spectra/spectra.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace qm {
 
@@ -358,31 +360,26 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
                 ks.push_back(k);
     const int total = int(ks.size());
 
-    // Adds one star's light in its spectral colour; stars are added in
-    // ascending order of wavelength whichever engine made them.
-    auto add = [&](ChromaStar& star) {
-        if (!star.status && r.status)
-            r.status = star.status;
-        for (const std::string& line : star.log)
-            s.log(line);
-        r.star = star.star;
-        const Rgb8 c = SpectrumColour(star.wavelength);
-        const float weight[3] = {float(c.r), float(c.g), float(c.b)};
+    // A star's light is added in its spectral colour; stars are added in
+    // ascending order of wavelength whichever engine made them. Each picture
+    // element and each colour's running total sees the same additions in the
+    // same order as one loop over both would make.
+    auto weights = [](int wavelength, float weight[3]) {
+        const Rgb8 c = SpectrumColour(wavelength);
+        weight[0] = float(c.r);
+        weight[1] = float(c.g);
+        weight[2] = float(c.b);
+    };
+    // The colour totals: each colour's products, in order, through its exact
+    // running double sum, a row of 512 at a time; the three colours' rows side
+    // by side, as they are independent. Safe on the second state's thread
+    // while this one leaves the totals alone.
+    auto addTotals = [&totals, &weights, wide = UseAvx512Kernels(s)](const ChromaStar& star) {
+        float weight[3];
+        weights(star.wavelength, weight);
         const float* v = star.psf.data();
         const std::size_t count = star.psf.size();
-        // Each picture element and each colour's running total sees the same
-        // additions in the same order as one loop over both would make.
-        for (int ch = 0; ch < 3; ++ch) {
-            float* plane = planes[ch].data();
-            const float w = weight[ch];
-            for (std::size_t i = 0; i < count; ++i)
-                plane[i] += w * v[i];
-        }
-        // The totals: each colour's products, in order, through its exact
-        // running double sum, a row of 512 at a time; the three colours'
-        // rows side by side, as they are independent.
         float products[3][512];
-        const bool wide = UseAvx512Kernels(s);
         ExactDoubleSum* const sums[3] = {&totals[0], &totals[1], &totals[2]};
         const float* const rows[3] = {products[0], products[1], products[2]};
         for (std::size_t i0 = 0; i0 < count; i0 += 512) {
@@ -393,20 +390,53 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
             ExactDoubleSum::addRowsSideBySide(sums, rows, m, wide);
         }
     };
+    // The rest: the log, the figures and the picture planes; the totals too
+    // unless the state that made the star has added them.
+    auto add = [&](ChromaStar& star, bool totalsAdded) {
+        if (!star.status && r.status)
+            r.status = star.status;
+        for (const std::string& line : star.log)
+            s.log(line);
+        r.star = star.star;
+        float weight[3];
+        weights(star.wavelength, weight);
+        const float* v = star.psf.data();
+        const std::size_t count = star.psf.size();
+        for (int ch = 0; ch < 3; ++ch) {
+            float* plane = planes[ch].data();
+            const float w = weight[ch];
+            for (std::size_t i = 0; i < count; ++i)
+                plane[i] += w * v[i];
+        }
+        if (!totalsAdded)
+            addTotals(star);
+    };
 
     // The measured-wavefront passes depend on the order of their syntheses
     // and stay on one state. Otherwise a second state makes every other star,
     // and this state makes the last, so that it ends as the one-state loop.
     // The second state starts on the next pair's first star before this pair's
-    // light is added, so that adding overlaps with making stars.
+    // light is added, so that adding overlaps with making stars, and adds that
+    // star's colour totals itself once this thread lets it: after this pair's
+    // totals, and only if the loop goes on to that pair (not after Escape).
     SecondEngine second(s, !opd && in.twoEngines && total > 1);
     int done = 0;
     ChromaStar mine, theirs[2];
     int slot = 0;            // theirs[slot]: the second state's star of this pair
     bool started = false;    // whether it is already being made
+    enum : int { kHold, kGo, kDrop };
+    std::atomic<int> gate{kHold};   // whether the second state may add its totals
     auto startTheirs = [&](int index, int into) {
         const int k = ks[std::size_t(index)];
-        second.run([&, k, into] { computeChromaStar(second.state(), k, size, in.wantMtf, theirs[into]); });
+        gate.store(kHold);
+        second.run([&, k, into] {
+            computeChromaStar(second.state(), k, size, in.wantMtf, theirs[into]);
+            int g;
+            while ((g = gate.load(std::memory_order_acquire)) == kHold)
+                std::this_thread::yield();
+            if (g == kGo)
+                addTotals(theirs[into]);
+        });
     };
     while (done < total && !s.AbortRequested) {
         if (hooks.progress)
@@ -416,6 +446,8 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
         const bool pair = second && (total - done) % 2 == 0;
         if (pair && !started)
             startTheirs(done, slot);
+        if (pair)
+            gate.store(kGo, std::memory_order_release);   // the totals so far are all in
         const int k = ks[std::size_t(done + (pair ? 1 : 0))];
         computeChromaStar(s, k, size, in.wantMtf, mine);
         const int next = done + (pair ? 2 : 1);
@@ -426,10 +458,10 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
                 startTheirs(next, slot ^ 1);
                 started = true;
             }
-            add(theirs[slot]);
+            add(theirs[slot], true);
             theirs[slot].log.clear();
         }
-        add(mine);
+        add(mine, false);
         mine.log.clear();
         if (hooks.starDone)
             hooks.starDone(r.star, opd ? ks[std::size_t(done)] : -1);
@@ -437,9 +469,12 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
             slot ^= 1;
         done = next;
     }
-    // A star started just before Escape must be finished before its buffer goes.
-    if (started)
+    // A star started just before Escape must be finished, its light left out,
+    // before its buffer goes.
+    if (started) {
+        gate.store(kDrop, std::memory_order_release);
         second.wait();
+    }
     s.OpdChannel = 0;
     r.notes = PupilNotes(s);
 

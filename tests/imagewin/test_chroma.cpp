@@ -130,6 +130,30 @@ TEST(ChromaImage, EscapeKeepsTheWavelengthsDoneAndProgressIsReported)
     EXPECT_NE(all.spare, stopped.spare);
 }
 
+// On two states the next pair's first star is already being made when Escape
+// comes; its light must be left out, totals included, so that the picture is
+// the one-state picture of the wavelengths done.
+TEST(ChromaImage, EscapeDuringPairsKeepsExactlyThePairsDone)
+{
+    for (bool two : {false, true}) {
+        auto s = state();
+        select(*s, {450, 500, 550, 600, 650, 680});
+        int calls = 0;
+        qm::PictureHooks hooks;
+        hooks.starDone = [&](const qm::StarFigures&, int) {
+            if (++calls == (two ? 1 : 2))
+                s->AbortRequested = true;   // after 450 and 500
+        };
+        qm::PictureInputs in = chroma(128);
+        in.twoEngines = two;
+        const qm::PictureResult stopped = qm::ComputeChromaImage(*s, in, hooks);
+        auto done = state();
+        select(*done, {450, 500});
+        in.twoEngines = false;
+        EXPECT_EQ(stopped.spare, qm::ComputeChromaImage(*done, in).spare) << two;
+    }
+}
+
 TEST(ChromaImage, NoWavelengthSelectedIsBlack)
 {
     auto s = state();
