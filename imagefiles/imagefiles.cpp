@@ -85,6 +85,25 @@ std::optional<PictureFormat> FormatForName(const std::string& name)
     return std::nullopt;
 }
 
+namespace {
+
+// The grey levels of a picture whose pixels are all grey, copied as they are
+// (a format conversion would go through colour-space tables to the same bytes).
+QImage greyBytes(const QImage& picture)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    QImage grey(rgb.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        uchar* out = grey.scanLine(y);
+        for (int x = 0; x < rgb.width(); ++x)
+            out[x] = uchar(qBlue(in[x]));
+    }
+    return grey;
+}
+
+} // namespace
+
 std::string EncodePicture(const QImage& picture, PictureFormat format)
 {
     if (picture.isNull())
@@ -115,8 +134,7 @@ std::string EncodePicture(const QImage& picture, PictureFormat format)
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "PNG");
         writer.setCompression(1);
-        const QImage out = IsGrey(picture) ? picture.convertToFormat(QImage::Format_Grayscale8)
-                                           : picture.convertToFormat(QImage::Format_RGB888);
+        const QImage out = IsGrey(picture) ? greyBytes(picture) : picture.convertToFormat(QImage::Format_RGB888);
         if (!writer.write(out))
             return {};
         return bytes.toStdString();
