@@ -20,6 +20,13 @@ inline constexpr int kPlaneStride = 528;
 // Every float of the storage, padding included (the padding stays +0.0).
 inline constexpr std::size_t kPlaneElements = std::size_t(kPlaneSide) * kPlaneStride;
 
+// Where index i of an N-point transform lies in a centred frame of a plane:
+// the zero frequency at 256, the upper half of the indices below it.
+inline int FramePos(int i, int n)
+{
+    return i < n / 2 ? i + 256 : i - n + 256;
+}
+
 class Plane {
 public:
     Plane()

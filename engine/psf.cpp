@@ -266,12 +266,6 @@ void intensityPass(SimState& s, int n)
         intensityPassGeneric(s, n);
 }
 
-// Frame position of transform index i: the zero frequency goes to 256.
-inline int framePos(int i, int n)
-{
-    return i < n / 2 ? i + 256 : i - n + 256;
-}
-
 // Nearest integers, halves to even, of eight non-negative values below 2^51:
 // adding and removing 2^52 + 2^51 rounds in the current (nearest-even) mode.
 QM_VECTOR_INLINE v8i nearestInt(v4d lo, v4d hi)
@@ -282,6 +276,17 @@ QM_VECTOR_INLINE v8i nearestInt(v4d lo, v4d hi)
     const v4i a = __builtin_convertvector(lo, v4i);
     const v4i b = __builtin_convertvector(hi, v4i);
     return v8i{a[0], a[1], a[2], a[3], b[0], b[1], b[2], b[3]};
+}
+
+// The table entries of eight intensities: nearest integers of I x scale x 1000
+// in double precision, clamped to the table.
+QM_VECTOR_INLINE v8i tableEntries(v8f I, double scale)
+{
+    const v4d lo = __builtin_convertvector(__builtin_shufflevector(I, I, 0, 1, 2, 3), v4d);
+    const v4d hi = __builtin_convertvector(__builtin_shufflevector(I, I, 4, 5, 6, 7), v4d);
+    v8i idx = nearestInt(lo * scale * 1000.0, hi * scale * 1000.0);
+    idx = idx < 0 ? 0 : idx;
+    return idx > kGammaEntries - 1 ? kGammaEntries - 1 : idx;
 }
 
 // The quadrant swap with the display mapping, in 8 x 8 tiles so that both the
@@ -297,18 +302,14 @@ void mapPassGeneric(SimState& s, int n, double scale, const std::uint32_t* grey,
     std::uint32_t* dib = s.DisplayDib.data();
     constexpr int kTile = 16;   // a whole cache line of either plane per tile row
     for (int x0 = 0; x0 < n; x0 += kTile) {
-        const int X0 = framePos(x0, n);
+        const int X0 = FramePos(x0, n);
         for (int y0 = 0; y0 < n; y0 += kTile) {
-            const int Y0 = framePos(y0, n);
+            const int Y0 = FramePos(y0, n);
             alignas(64) std::uint32_t tile[kTile][kTile];   // [y][x]
             for (int dx = 0; dx < kTile; ++dx) {
                 for (int half = 0; half < kTile; half += 8) {
                     const v8f I = load8(framed ? &s.PsfImage.at(X0 + dx, Y0 + half) : &s.SpecRe.at(x0 + dx, y0 + half));
-                    const v4d lo = __builtin_convertvector(__builtin_shufflevector(I, I, 0, 1, 2, 3), v4d);
-                    const v4d hi = __builtin_convertvector(__builtin_shufflevector(I, I, 4, 5, 6, 7), v4d);
-                    v8i idx = nearestInt(lo * scale * 1000.0, hi * scale * 1000.0);
-                    idx = idx < 0 ? 0 : idx;
-                    idx = idx > kGammaEntries - 1 ? kGammaEntries - 1 : idx;
+                    const v8i idx = tableEntries(I, scale);
                     store8(&s.PsfImage.at(X0 + dx, Y0 + half), dark ? v8f{} : I / total);
                     for (int dy = 0; dy < 8; ++dy)
                         tile[half + dy][dx] = grey[idx[dy]];
@@ -375,9 +376,9 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey, bo
     // darkest grey: one comparison decides those rows.
     const __m256 vDark = _mm256_set1_ps(darkLimit(scale, grey));
     for (int x0 = 0; x0 < n; x0 += 8) {
-        const int X0 = framePos(x0, n);
+        const int X0 = FramePos(x0, n);
         for (int y0 = 0; y0 < n; y0 += 8) {
-            const int Y0 = framePos(y0, n);
+            const int Y0 = FramePos(y0, n);
             __m256 rows[8];
             for (int dx = 0; dx < 8; ++dx) {
                 const __m256 I = _mm256_loadu_ps(framed ? &s.PsfImage.at(X0 + dx, Y0) : &s.SpecRe.at(x0 + dx, y0));
@@ -467,9 +468,9 @@ void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey, 
     const __m512i darkest = _mm512_set1_epi32(table[0]);
     const __m512 vDark = _mm512_set1_ps(darkLimit(scale, grey));
     for (int x0 = 0; x0 < n; x0 += 16) {
-        const int X0 = framePos(x0, n);
+        const int X0 = FramePos(x0, n);
         for (int y0 = 0; y0 < n; y0 += 16) {
-            const int Y0 = framePos(y0, n);
+            const int Y0 = FramePos(y0, n);
             __m512i rows[16];
             bool allDark = true;
             for (int dx = 0; dx < 16; ++dx) {
@@ -509,7 +510,7 @@ QM_VECTOR_INLINE void unitSumBody(SimState& s, int n, bool framed)
     const float total = s.PsfTotal;
     const bool dark = !(total > 0.0f);
     for (int x = 0; x < n; ++x) {
-        float* out = &s.PsfImage.at(framePos(x, n), 0);
+        float* out = &s.PsfImage.at(FramePos(x, n), 0);
         if (framed) {
             for (int Y = 256 - n / 2; Y < 256 + n / 2; ++Y)
                 out[Y] = dark ? 0.0f : out[Y] / total;
@@ -558,12 +559,7 @@ void mapColumn(SimState& s, int n, double scale, const std::uint32_t* grey, int 
     if (X < lo || X >= hi)
         return;
     for (int Y0 = lo; Y0 < hi; Y0 += 8) {
-        const v8f I = load8(&s.PsfImage.at(X, Y0));
-        const v4d a = __builtin_convertvector(__builtin_shufflevector(I, I, 0, 1, 2, 3), v4d);
-        const v4d b = __builtin_convertvector(__builtin_shufflevector(I, I, 4, 5, 6, 7), v4d);
-        v8i idx = nearestInt(a * scale * 1000.0, b * scale * 1000.0);
-        idx = idx < 0 ? 0 : idx;
-        idx = idx > kGammaEntries - 1 ? kGammaEntries - 1 : idx;
+        const v8i idx = tableEntries(load8(&s.PsfImage.at(X, Y0)), scale);
         for (int k = 0; k < 8; ++k)
             dib[std::size_t(Y0 + k) * kDibSide + X] = grey[idx[k]];
     }
@@ -635,7 +631,7 @@ QM_VECTOR_INLINE void addRowsBody(void* context, int x0)
     ExactRunningSum sum = t->sum;   // a local copy stays in registers
     for (int x = x0; x < x0 + 8; ++x) {
         if (t->framed) {
-            const float* row = &t->state->PsfImage.at(framePos(x, n), 0);
+            const float* row = &t->state->PsfImage.at(FramePos(x, n), 0);
             sum.addRowLanes<L>(row + 256, n / 2);
             sum.addRowLanes<L>(row + 256 - n / 2, n / 2);
         } else {

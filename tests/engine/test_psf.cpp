@@ -202,8 +202,9 @@ TEST_P(PsfExactness, RunningTotalEqualsTheSequentialSum)
             s.Kernel = kernel;
             qm::ComputePsf(s);
             EXPECT_EQ(std::isnan(s.PsfTotal), std::isnan(expected)) << "trial " << trial;
-            if (!std::isnan(expected))
+            if (!std::isnan(expected)) {
                 EXPECT_EQ(s.PsfTotal, expected) << "trial " << trial << " kernel " << int(kernel);
+            }
         }
     }
 }
@@ -249,10 +250,11 @@ TEST_P(PsfExactness, StarPathEqualsCopyTransformAndComputePsf)
                 qm::ComputePsf(*plain);
                 EXPECT_EQ(fast->PsfMax, plain->PsfMax) << n;
                 EXPECT_EQ(fast->PsfTotal, plain->PsfTotal) << n;
-                if (keep)
+                if (keep) {
                     EXPECT_EQ(0, std::memcmp(fast->SpecRe.data(), plain->SpecRe.data(),
                                              qm::kPlaneElements * sizeof(float)))
                         << n;
+                }
                 EXPECT_EQ(0, std::memcmp(fast->PsfImage.data(), plain->PsfImage.data(),
                                          qm::kPlaneElements * sizeof(float)))
                     << n << " " << keep;
@@ -375,8 +377,9 @@ TEST(PsfColumn, OneColumnIsThatColumnOfTheWholePicture)
                 }
                 lit += (whole->DisplayDib[std::size_t(Y) * qm::kDibSide + X] & 0xff) > 0;
             }
-            if (X == 255)
+            if (X == 255) {
                 EXPECT_GT(lit, 0) << n;   // the column through the star is not all black
+            }
         }
     }
 }
