@@ -3,6 +3,7 @@
 #include "engine/fft_kernel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -222,25 +223,39 @@ void runPasses(SimState& s, const float* srcRe, const float* srcIm, const fftker
         if (s.TransformHelper->threaded())
             helper = s.TransformHelper.get();
     }
-    auto split = [&](auto pass, const fftkernel::PassArgs& a, fftkernel::PassOptions o) {
+    // The two threads take chunks of batches from a shared counter, so a helper
+    // that wakes late (or is slowed by the other core) just does fewer of them;
+    // one it has not taken up by the time this thread is done is withdrawn.
+    auto split = [&](auto pass, const fftkernel::PassArgs& a, const fftkernel::PassOptions& o,
+                     int lo, int hi) {
         if (!helper) {
             pass(a, o);
             return;
         }
-        fftkernel::PassOptions upper = o;
-        upper.from = std::max(o.from, n / 2);
-        o.to = std::min(o.to, n / 2);
-        helper->run([pass, &a, upper] { pass(a, upper); });
-        pass(a, o);
-        helper->wait();
+        constexpr int kChunk = 32;
+        lo = std::max(o.from, lo & ~(kChunk - 1));
+        hi = std::min(o.to, hi);
+        const int chunks = (hi - lo + kChunk - 1) / kChunk;
+        std::atomic<int> next{0};
+        auto work = [pass, &a, &o, &next, lo, hi, chunks] {
+            for (int c; (c = next.fetch_add(1, std::memory_order_relaxed)) < chunks;) {
+                fftkernel::PassOptions part = o;
+                part.from = lo + c * kChunk;
+                part.to = std::min(hi, part.from + kChunk);
+                pass(a, part);
+            }
+        };
+        helper->run(work);
+        work();
+        helper->waitOrWithdraw();
     };
-    split(firstPass, args, first);
+    split(firstPass, args, first, first.bandLo, first.bandHi + 1);
     args.srcRe = s.SpecRe.data();
     args.srcIm = s.SpecIm.data();
     if (second.framed)
         args.dstRe = s.PsfImage.data();
     if (secondSplits)
-        split(secondPass, args, second);
+        split(secondPass, args, second, 0, n);
     else
         secondPass(args, second);
 }

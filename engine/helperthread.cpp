@@ -47,6 +47,7 @@ void HelperThread::run(std::function<void()> job)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         job_ = std::move(job);
+        started_ = false;
         busy_ = true;
     }
     cv_.notify_all();
@@ -62,6 +63,22 @@ void HelperThread::wait()
     cv_.wait(lock, [this] { return !busy_; });
 }
 
+bool HelperThread::waitOrWithdraw()
+{
+    if (!threaded_)
+        return true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (busy_ && !started_) {
+            job_ = nullptr;
+            busy_ = false;
+            return false;
+        }
+    }
+    wait();
+    return true;
+}
+
 void HelperThread::loop()
 {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -75,6 +92,7 @@ void HelperThread::loop()
         if (quit_ && !busy_)
             return;
         std::function<void()> job = std::move(job_);
+        started_ = true;
         lock.unlock();
         job();
         lock.lock();

@@ -26,6 +26,10 @@ public:
 
     void run(std::function<void()> job);
     void wait();
+    // Like wait(), but a job the thread has not yet taken up is withdrawn and
+    // never runs; returns whether it ran. For jobs that share out work the
+    // caller may already have done itself (a late wake-up then costs nothing).
+    bool waitOrWithdraw();
     bool threaded() const { return threaded_; }
 
 private:
@@ -40,6 +44,7 @@ private:
     std::function<void()> job_;
     // Written under mutex_ (so that sleepers see them), read while spinning.
     std::atomic<bool> busy_{false};
+    bool started_ = false;   // under mutex_: the thread has taken up the job
     std::atomic<bool> quit_{false};
     std::thread thread_;
 };

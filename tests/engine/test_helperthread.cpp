@@ -46,4 +46,32 @@ TEST(HelperThread, DestroyingWithAJobPendingFinishesIt)
     EXPECT_TRUE(done.load());
 }
 
+// A withdrawn job never runs, one taken up is waited for, and the helper goes
+// on taking later jobs either way. Asleep (after a pause) the helper is
+// usually too late and the job is withdrawn; the count says which happened.
+TEST(HelperThread, WithdrawnJobsNeverRunAndTheHelperGoesOn)
+{
+    for (bool threaded : {false, true}) {
+        qm::HelperThread helper(threaded);
+        int plain = 0;
+        int ran = 0, withdrawn = 0;
+        for (int i = 0; i < 2000; ++i) {
+            if (i % 100 == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            helper.run([&plain] { ++plain; });
+            if (helper.waitOrWithdraw())
+                ++ran;
+            else
+                ++withdrawn;
+            ASSERT_EQ(plain, ran) << threaded << " job " << i;
+        }
+        if (!threaded) {
+            EXPECT_EQ(withdrawn, 0);   // inline jobs have always run
+        }
+        helper.run([&plain] { ++plain; });
+        helper.wait();
+        EXPECT_EQ(plain, ran + 1);
+    }
+}
+
 } // namespace
