@@ -380,6 +380,13 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey, bo
         for (int y0 = 0; y0 < n; y0 += 8) {
             const int Y0 = FramePos(y0, n);
             __m256 rows[8];
+            // The picture's lines a few tiles on are asked for now, for
+            // writing: the stores would otherwise wait on each line's fetch.
+            if (y0 + 32 < n) {
+                const int Yp = FramePos(y0 + 32, n);
+                for (int d = 0; d < 8; ++d)
+                    _mm_prefetch(reinterpret_cast<const char*>(dib + std::size_t(Yp + d) * kDibSide + X0), _MM_HINT_ET0);
+            }
             for (int dx = 0; dx < 8; ++dx) {
                 const __m256 I = _mm256_loadu_ps(framed ? &s.PsfImage.at(X0 + dx, Y0) : &s.SpecRe.at(x0 + dx, y0));
                 _mm256_storeu_ps(&s.PsfImage.at(X0 + dx, Y0),
@@ -473,6 +480,14 @@ void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey, 
             const int Y0 = FramePos(y0, n);
             __m512i rows[16];
             bool allDark = true;
+            // The picture's lines two tiles on are asked for now, for writing: the
+            // stores would otherwise wait on each line's fetch.
+            if (y0 + 32 < n) {
+                const int Yp = FramePos(y0 + 32, n);
+                for (int d = 0; d < 16; ++d) {
+                    _mm_prefetch(reinterpret_cast<const char*>(dib + std::size_t(Yp + d) * kDibSide + X0), _MM_HINT_ET0);
+                }
+            }
             for (int dx = 0; dx < 16; ++dx) {
                 const __m512 I = _mm512_loadu_ps(framed ? &s.PsfImage.at(X0 + dx, Y0) : &s.SpecRe.at(x0 + dx, y0));
                 _mm512_storeu_ps(&s.PsfImage.at(X0 + dx, Y0), dark ? _mm512_setzero_ps() : _mm512_div_ps(I, vTotal));
