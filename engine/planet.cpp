@@ -5,10 +5,12 @@
 #include "engine/nint.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
+#include "engine/transpose_avx512.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace qm {
@@ -77,29 +79,194 @@ void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
 
 // The three channels of the picture as floats, column by column: element (m, l)
 // of channel c at out[c][m * height + l], the order the plane's columns take
-// it in. One sweep over the picture, sixteen rows at a time, so that both
-// sides are read and written in runs.
-void channelsByColumns(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out)
+// it in, and each channel's sum of bytes (whole numbers far below 2^53, so
+// their double sums are exact). Rows l0 .. l1 - 1 and columns m0 .. m1 - 1 of the
+// picture, sixteen rows at a time, so that both sides are read and written in
+// runs.
+void channelsByColumnsPart(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out,
+                           std::int64_t counts[3], int l0, int l1, int m0, int m1)
 {
     const std::size_t h = std::size_t(picture.height);
-    for (auto& c : out)
-        c.resize(std::size_t(picture.width) * h);
     const std::size_t rowStep = std::size_t(picture.width) * 3;
-    for (int l0 = 0; l0 < picture.height; l0 += 16) {
-        const int l1 = std::min(picture.height, l0 + 16);
-        for (int m = 0; m < picture.width; ++m) {
+    for (int b0 = l0; b0 < l1; b0 += 16) {
+        const int b1 = std::min(l1, b0 + 16);
+        for (int m = m0; m < m1; ++m) {
             const std::uint8_t* pixel = picture.rgb.data() + std::size_t(m) * 3;
             float* r = out[0].data() + std::size_t(m) * h;
             float* g = out[1].data() + std::size_t(m) * h;
             float* b = out[2].data() + std::size_t(m) * h;
-            for (int l = l0; l < l1; ++l) {
+            for (int l = b0; l < b1; ++l) {
                 const std::uint8_t* p = pixel + std::size_t(l) * rowStep;
                 r[l] = float(p[0]);
                 g[l] = float(p[1]);
                 b[l] = float(p[2]);
+                counts[0] += p[0];
+                counts[1] += p[1];
+                counts[2] += p[2];
             }
         }
     }
+}
+
+void resizeColumns(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out)
+{
+    for (auto& c : out)
+        c.resize(std::size_t(picture.width) * std::size_t(picture.height));
+}
+
+void channelsByColumnsGeneric(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out,
+                              std::int64_t counts[3])
+{
+    resizeColumns(picture, out);
+    counts[0] = counts[1] = counts[2] = 0;
+    channelsByColumnsPart(picture, out, counts, 0, picture.height, 0, picture.width);
+}
+
+// GCC 12's AVX-512 headers build some results from "undefined" registers,
+// which its own flow analysis then reports as maybe uninitialized.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+
+// Byte shuffles that gather channel c of sixteen RGB pixels from the three
+// 16-byte thirds of their 48 bytes: kSplit[c][v] takes what third v holds.
+struct RgbSplit {
+    alignas(16) std::uint8_t mask[3][3][16];
+    RgbSplit()
+    {
+        for (int c = 0; c < 3; ++c)
+            for (int v = 0; v < 3; ++v)
+                for (int k = 0; k < 16; ++k) {
+                    const int from = 3 * k + c;
+                    mask[c][v][k] = from / 16 == v ? std::uint8_t(from % 16) : std::uint8_t(0x80);
+                }
+    }
+};
+
+// Whole 16 x 16 blocks with vectors: sixteen pixels of a row split into their
+// channels, widened to floats, and each channel's block transposed so that
+// its rows are the picture's columns. The edges go as in the generic build.
+__attribute__((target("avx512f"))) void channelsByColumnsAvx512(const PlanetPicture& picture,
+                                                                std::array<std::vector<float>, 3>& out,
+                                                                std::int64_t counts[3])
+{
+    static const RgbSplit split;
+    resizeColumns(picture, out);
+    counts[0] = counts[1] = counts[2] = 0;
+    const int w = picture.width, h = picture.height;
+    const int fullW = w & ~15, fullH = h & ~15;
+    __m128i mask[3][3];
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 3; ++v)
+            mask[c][v] = _mm_load_si128(reinterpret_cast<const __m128i*>(split.mask[c][v]));
+    __m128i sums[3] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
+    for (int l0 = 0; l0 < fullH; l0 += 16)
+        for (int m0 = 0; m0 < fullW; m0 += 16) {
+            __m512i block[3][16];
+            for (int r = 0; r < 16; ++r) {
+                const std::uint8_t* p = picture.rgb.data() + (std::size_t(l0 + r) * w + m0) * 3;
+                const __m128i third[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
+                for (int c = 0; c < 3; ++c) {
+                    const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(third[0], mask[c][0]),
+                                                                    _mm_shuffle_epi8(third[1], mask[c][1])),
+                                                       _mm_shuffle_epi8(third[2], mask[c][2]));
+                    sums[c] = _mm_add_epi64(sums[c], _mm_sad_epu8(bytes, _mm_setzero_si128()));
+                    block[c][r] = _mm512_castps_si512(_mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(bytes)));
+                }
+            }
+            for (int c = 0; c < 3; ++c) {
+                Transpose16(block[c]);
+                float* column = out[std::size_t(c)].data() + std::size_t(m0) * h + l0;
+                for (int k = 0; k < 16; ++k)
+                    _mm512_storeu_si512(column + std::size_t(k) * h, block[c][k]);
+            }
+        }
+    for (int c = 0; c < 3; ++c)
+        counts[c] = _mm_cvtsi128_si64(sums[c]) + _mm_extract_epi64(sums[c], 1);
+    channelsByColumnsPart(picture, out, counts, 0, h, fullW, w);
+    channelsByColumnsPart(picture, out, counts, fullH, h, 0, fullW);
+}
+
+// plane[i] = +0 + float(factor * roots[i]), eight at a time.
+__attribute__((target("avx512f"))) void fillPlaneAvx512(float* plane, const double* roots, std::size_t n,
+                                                        double factor)
+{
+    const __m512d f = _mm512_set1_pd(factor);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        _mm256_storeu_ps(plane + i, _mm256_add_ps(_mm256_setzero_ps(),
+                                                  _mm512_cvtpd_ps(_mm512_mul_pd(f, _mm512_loadu_pd(roots + i)))));
+    for (; i < n; ++i)
+        plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
+}
+
+// The display pixel of each cell, 16 x 16 cells at a time: the same clamp and
+// rounding to the nearest byte as the generic loop for the values a plane can
+// hold (+0 and above, +inf, NaN, which gives 0).
+__attribute__((target("avx512f"))) void composeAvx512(SimState& s, const std::array<std::vector<float>, 3>& planes)
+{
+    const __m512 top = _mm512_set1_ps(255.0f);
+    const __m512i opaque = _mm512_set1_epi32(int(0xff000000u));
+    for (int x0 = 0; x0 < kFrame; x0 += 16)
+        for (int y0 = 0; y0 < kFrame; y0 += 16) {
+            __m512i rows[16];
+            for (int dx = 0; dx < 16; ++dx) {
+                const std::size_t i = std::size_t(x0 + dx) * kFrame + std::size_t(y0);
+                __m512i pixel = opaque;
+                for (int c = 0; c < 3; ++c) {
+                    const __m512 v = _mm512_loadu_ps(planes[std::size_t(c)].data() + i);
+                    // min(255, v) keeps a NaN, which then rounds to 0.
+                    const __mmask16 number = _mm512_cmp_ps_mask(v, v, _CMP_ORD_Q);
+                    const __m512i level = _mm512_maskz_cvtps_epi32(number, _mm512_min_ps(top, v));
+                    pixel = _mm512_or_si512(pixel, _mm512_slli_epi32(level, 16 - 8 * c));
+                }
+                rows[dx] = pixel;
+            }
+            Transpose16(rows);
+            for (int dy = 0; dy < 16; ++dy)
+                _mm512_storeu_si512(s.DisplayDib.data() + std::size_t(y0 + dy) * kDibSide + x0, rows[dy]);
+        }
+}
+
+#pragma GCC diagnostic pop
+
+void fillPlane(const SimState& s, float* plane, const double* roots, std::size_t n, double factor)
+{
+    if (UseAvx512Kernels(s)) {
+        fillPlaneAvx512(plane, roots, n, factor);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
+}
+
+// Into the picture's rows, in 16 x 16 tiles so that both sides run.
+void compose(SimState& s, const std::array<std::vector<float>, 3>& planes)
+{
+    if (UseAvx512Kernels(s)) {
+        composeAvx512(s, planes);
+        return;
+    }
+    auto byte = [](float v) { return std::uint32_t(NintI(std::min(v, 255.0f))); };
+    for (int x0 = 0; x0 < kFrame; x0 += 16)
+        for (int y0 = 0; y0 < kFrame; y0 += 16)
+            for (int x = x0; x < x0 + 16; ++x)
+                for (int y = y0; y < y0 + 16; ++y) {
+                    const std::size_t i = std::size_t(x) * kFrame + y;
+                    s.DisplayDib[std::size_t(y) * kDibSide + x] = 0xff000000u | byte(planes[0][i]) << 16 |
+                                                                  byte(planes[1][i]) << 8 | byte(planes[2][i]);
+                }
+}
+
+void channelsByColumns(const SimState& s, const PlanetPicture& picture, std::array<std::vector<float>, 3>& out,
+                       std::int64_t counts[3])
+{
+    if (UseAvx512Kernels(s))
+        channelsByColumnsAvx512(picture, out, counts);
+    else
+        channelsByColumnsGeneric(picture, out, counts);
 }
 
 // The same arithmetic without copies: the transforms read their sources where
@@ -184,7 +351,8 @@ void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channe
     else
     {
         std::array<std::vector<float>, 3> columns;
-        channelsByColumns(picture, columns);
+        std::int64_t counts[3];
+        channelsByColumns(s, picture, columns, counts);
         convolveFast(s, picture, columns[std::size_t(channel)]);
     }
 }
@@ -223,17 +391,13 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         progress(0);
     BuildBitRevTable(s);
 
-    // Each channel's total brightness. Sums of bytes stay whole numbers far
-    // below 2^53, so counting them in integers gives the double sum exactly.
-    std::int64_t counts[3] = {0, 0, 0};   // red, green, blue
-    for (std::size_t i = 0; i < std::size_t(picture.width) * picture.height; ++i)
-        for (int ch = 0; ch < 3; ++ch)
-            counts[ch] += picture.rgb[i * 3 + std::size_t(ch)];
+    // The channels by columns, and each one's total brightness.
+    std::int64_t counts[3];   // red, green, blue
+    channelsByColumns(s, picture, s.PlanetColumns, counts);
     const double sums[3] = {double(counts[0]), double(counts[1]), double(counts[2])};
 
     // The blurred channels, element (x, y) at x * 512 + y; each cell gets its
     // one addition to +0 from its own pass.
-    channelsByColumns(picture, s.PlanetColumns);
     auto& planes = s.PlanetPlanes;
     std::vector<double>& roots = s.PlanetRoots;
     roots.resize(std::size_t(kFrame) * kFrame);
@@ -259,23 +423,13 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
         std::vector<float>& plane = planes[p.channel];
         plane.resize(roots.size());
-        for (std::size_t i = 0; i < roots.size(); ++i)
-            plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
+        fillPlane(s, plane.data(), roots.data(), roots.size(), factor);
         if (progress)
             progress(p.planetChannel * 100 / 3);
     }
     s.PlanetChannel = 0;
 
-    // Into the picture's rows, in 16 x 16 tiles so that both sides run.
-    auto byte = [](float v) { return std::uint32_t(NintI(std::min(v, 255.0f))); };
-    for (int x0 = 0; x0 < kFrame; x0 += 16)
-        for (int y0 = 0; y0 < kFrame; y0 += 16)
-            for (int x = x0; x < x0 + 16; ++x)
-                for (int y = y0; y < y0 + 16; ++y) {
-                    const std::size_t i = std::size_t(x) * kFrame + y;
-                    s.DisplayDib[std::size_t(y) * kDibSide + x] = 0xff000000u | byte(planes[0][i]) << 16 |
-                                                                  byte(planes[1][i]) << 8 | byte(planes[2][i]);
-                }
+    compose(s, planes);
 
     s.FftSize = savedSize;
     BuildBitRevTable(s);

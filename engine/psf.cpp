@@ -2,6 +2,7 @@
 
 #include "engine/fft.h"
 #include "engine/nint.h"
+#include "engine/transpose_avx512.h"
 
 #include <immintrin.h>
 
@@ -428,33 +429,6 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey, bo
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-// 16 x 16 transpose of 32-bit lanes: row r of the input becomes lane r of
-// every output.
-__attribute__((target("avx512f"))) inline void transpose16(__m512i r[16])
-{
-    __m512i t[16], u[16];
-    for (int i = 0; i < 8; ++i) {
-        t[2 * i] = _mm512_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
-        t[2 * i + 1] = _mm512_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
-    }
-    // Within each 128-bit part, u[4i + j] now holds column 4k + j of rows 4i .. 4i + 3.
-    for (int i = 0; i < 4; ++i) {
-        u[4 * i] = _mm512_unpacklo_epi64(t[4 * i], t[4 * i + 2]);
-        u[4 * i + 1] = _mm512_unpackhi_epi64(t[4 * i], t[4 * i + 2]);
-        u[4 * i + 2] = _mm512_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
-        u[4 * i + 3] = _mm512_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
-    }
-    for (int j = 0; j < 4; ++j) {
-        const __m512i p0 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0x88);
-        const __m512i p1 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0xdd);
-        const __m512i q0 = _mm512_shuffle_i32x4(u[8 + j], u[12 + j], 0x88);
-        const __m512i q1 = _mm512_shuffle_i32x4(u[8 + j], u[12 + j], 0xdd);
-        r[j] = _mm512_shuffle_i32x4(p0, q0, 0x88);
-        r[4 + j] = _mm512_shuffle_i32x4(p1, q1, 0x88);
-        r[8 + j] = _mm512_shuffle_i32x4(p0, q0, 0xdd);
-        r[12 + j] = _mm512_shuffle_i32x4(p1, q1, 0xdd);
-    }
-}
 
 // The AVX2 mapping sixteen lanes wide, in 16 x 16 tiles: every store fills a
 // whole cache line of the unit-sum plane or the display, a tile that is all
@@ -506,7 +480,7 @@ void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey, 
                 rows[dx] = _mm512_mask_i32gather_epi32(darkest, lit, idx, table, 4);
             }
             if (!allDark)
-                transpose16(rows);
+                Transpose16(rows);
             for (int dy = 0; dy < 16; ++dy)
                 _mm512_storeu_si512(dib + std::size_t(Y0 + dy) * kDibSide + X0, rows[dy]);
         }

@@ -145,4 +145,42 @@ TEST(Planet, FastTransformsEqualThePlainRoutine)
     }
 }
 
+TEST(Planet, EveryKernelRendersTheSamePicture)
+{
+    // A size off the 16-pixel blocks, so the vector loops meet their edges,
+    // and a white frame-filling picture, whose levels round to 255 from either
+    // side (the clamp).
+    PlanetPicture odd = uniform(301, 203, 0, 0, 0);
+    for (std::size_t i = 0; i < odd.rgb.size(); ++i)
+        odd.rgb[i] = std::uint8_t((i * 7919) % 251);
+    const PlanetPicture white = uniform(512, 512, 255, 255, 255);
+    for (const PlanetPicture* picture : {static_cast<const PlanetPicture*>(&odd), &white}) {
+        std::unique_ptr<SimState> first;
+        for (qm::FftKernel kernel : {qm::FftKernel::Generic, qm::FftKernel::Avx2, qm::FftKernel::Avx512}) {
+            if (!qm::KernelRuns(kernel))
+                continue;
+            auto s = state();
+            s->Kernel = kernel;
+            s->Params[qm::prmComa].Value = 0.3;
+            ASSERT_TRUE(qm::RenderPlanet(*s, *picture, 10.0, true));
+            if (!first) {
+                first = std::move(s);
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_EQ(first->PlanetColumns[c], s->PlanetColumns[c]) << int(kernel);
+                ASSERT_EQ(first->PlanetPlanes[c].size(), s->PlanetPlanes[c].size());
+                EXPECT_EQ(0, std::memcmp(first->PlanetPlanes[c].data(), s->PlanetPlanes[c].data(),
+                                         s->PlanetPlanes[c].size() * sizeof(float)))
+                    << int(kernel);
+            }
+            EXPECT_EQ(first->DisplayDib, s->DisplayDib) << int(kernel);
+        }
+        ASSERT_TRUE(first);
+        if (picture == &white) {
+            EXPECT_EQ(dib(*first, 256, 256), 0xffffffu);
+        }
+    }
+}
+
 } // namespace
