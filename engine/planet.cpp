@@ -5,6 +5,7 @@
 #include "engine/nint.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
+#include "engine/secondengine.h"
 #include "engine/transpose_avx512.h"
 
 #include <algorithm>
@@ -370,6 +371,41 @@ void AccumulatePlanetChannel(const SimState& s, std::vector<float>& planetRgb, d
         }
 }
 
+namespace {
+
+// One colour of the planet: its wavelength's star, the channel convolved with
+// it, and the channel's plane of square roots scaled to the channel's
+// brightness. Uses the state's own work planes; writes planes[p.channel] only.
+// columns: the picture's channels as channelsByColumns gives them.
+struct PlanetPass {
+    int planetChannel, wavelength, channel;
+};
+
+Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture,
+                  const std::array<std::vector<float>, 3>& columns, const double sums[3],
+                  std::array<std::vector<float>, 3>& planes)
+{
+    s.PlanetChannel = p.planetChannel;
+    const Status st = SynthesizePupil(s, p.wavelength);
+    convolveFast(s, picture, columns[std::size_t(p.channel)]);
+    std::vector<double>& roots = s.PlanetRoots;
+    roots.resize(std::size_t(kFrame) * kFrame);
+    ExactDoubleSum sum;
+    for (int x = 0; x < kFrame; ++x) {
+        double* row = &roots[std::size_t(x) * kFrame];
+        squareRoots(s, &s.PsfImage.at(x, 0), row, kFrame);
+        sum.addRow(row, kFrame, UseAvx512Kernels(s));
+    }
+    const double S = sum.value();
+    // A channel without light contributes nothing. Only this pass's channel
+    // gets light: the others would add +0, which changes no cell.
+    const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
+    fillPlane(s, planes[std::size_t(p.channel)].data(), roots.data(), roots.size(), factor);
+    return st;
+}
+
+} // namespace
+
 Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetResolution, bool restoreResolution,
                     const std::function<void(int)>& progress)
 {
@@ -399,34 +435,45 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
     // The blurred channels, element (x, y) at x * 512 + y; each cell gets its
     // one addition to +0 from its own pass.
     auto& planes = s.PlanetPlanes;
-    std::vector<double>& roots = s.PlanetRoots;
-    roots.resize(std::size_t(kFrame) * kFrame);
-    struct Pass {
-        int planetChannel, wavelength, channel;
-    } const passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
+    for (auto& plane : planes)
+        plane.resize(std::size_t(kFrame) * kFrame);
+    const PlanetPass passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
+    Status passStatus[3];
+    // The passes are independent: on two cores (and without measured
+    // wavefronts, whose files each synthesis loads in turn) a second state
+    // makes the blue one while this one makes the green; the red then shares
+    // its transforms between the cores. Their log lines keep the pass order.
+    int first = 0;
+    if (s.SplitTransforms && !s.panel.UseOPDcheckbox) {
+        SecondEngine second(s, true);
+        if (second) {
+            std::vector<std::string> theirs, mine;
+            second.state().onLog = [&theirs](const std::string& line) { theirs.push_back(line); };
+            second.run([&] { passStatus[0] = planetPass(second.state(), passes[0], picture, s.PlanetColumns, sums, planes); });
+            auto onLog = std::move(s.onLog);
+            s.onLog = [&mine](const std::string& line) { mine.push_back(line); };
+            passStatus[1] = planetPass(s, passes[1], picture, s.PlanetColumns, sums, planes);
+            second.wait();
+            s.onLog = std::move(onLog);
+            for (const auto* lines : {&theirs, &mine})
+                for (const std::string& line : *lines)
+                    s.log(line);
+            if (progress) {
+                progress(33);
+                progress(66);
+            }
+            first = 2;
+        }
+    }
+    for (int i = first; i < 3; ++i) {
+        passStatus[i] = planetPass(s, passes[i], picture, s.PlanetColumns, sums, planes);
+        if (progress)
+            progress(passes[i].planetChannel * 100 / 3);
+    }
     Status status = Status::success();
-    for (const Pass& p : passes) {
-        s.PlanetChannel = p.planetChannel;
-        const Status st = SynthesizePupil(s, p.wavelength);
+    for (const Status& st : passStatus)
         if (!st && status)
             status = st;
-        convolveFast(s, picture, s.PlanetColumns[std::size_t(p.channel)]);
-        ExactDoubleSum sum;
-        for (int x = 0; x < kFrame; ++x) {
-            double* row = &roots[std::size_t(x) * kFrame];
-            squareRoots(s, &s.PsfImage.at(x, 0), row, kFrame);
-            sum.addRow(row, kFrame, UseAvx512Kernels(s));
-        }
-        const double S = sum.value();
-        // A channel without light contributes nothing. Only this pass's channel
-        // gets light: the others would add +0, which changes no cell.
-        const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
-        std::vector<float>& plane = planes[p.channel];
-        plane.resize(roots.size());
-        fillPlane(s, plane.data(), roots.data(), roots.size(), factor);
-        if (progress)
-            progress(p.planetChannel * 100 / 3);
-    }
     s.PlanetChannel = 0;
 
     compose(s, planes);

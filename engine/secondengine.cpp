@@ -8,10 +8,14 @@ SecondEngine::SecondEngine(SimState& s, bool wanted) : s_(s), splitWas_(s.SplitT
 {
     if (!wanted || std::thread::hardware_concurrency() < 2)
         return;
-    helper_ = std::make_unique<HelperThread>(true);
+    if (!s.SecondThread)
+        s.SecondThread = std::make_unique<HelperThread>(true);
+    if (!s.SecondState)
+        s.SecondState = std::make_unique<SimState>();
+    helper_ = s.SecondThread.get();
     s.TurbRequested = s.Params[prmTurbulence].Value;
     GenerateTurbulence(s);
-    state_ = std::make_unique<SimState>();
+    state_ = s.SecondState.get();
     state_->copyInputsFrom(s);
     s.SplitTransforms = state_->SplitTransforms = false;
 }

@@ -18,12 +18,14 @@ class SecondEngine {
 public:
     // No second state unless wanted and there is a second core. The seeing
     // screen of the current strength is drawn first, so both states share it.
+    // The state and its thread are made on first use and kept in s; each use
+    // copies s's inputs into the state afresh.
     SecondEngine(SimState& s, bool wanted);
     ~SecondEngine();
     SecondEngine(const SecondEngine&) = delete;
     SecondEngine& operator=(const SecondEngine&) = delete;
 
-    explicit operator bool() const { return bool(state_); }
+    explicit operator bool() const { return state_ != nullptr; }
     SimState& state() { return *state_; }
     void run(std::function<void()> job) { helper_->run(std::move(job)); }
     void wait() { helper_->wait(); }
@@ -31,8 +33,8 @@ public:
 private:
     SimState& s_;
     bool splitWas_;
-    std::unique_ptr<HelperThread> helper_;
-    std::unique_ptr<SimState> state_;
+    HelperThread* helper_ = nullptr;   // both kept in s_ between uses
+    SimState* state_ = nullptr;
 };
 
 } // namespace qm

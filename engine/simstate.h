@@ -174,6 +174,11 @@ public:
     // first use and lives with the state.
     bool SplitTransforms = true;
     std::unique_ptr<HelperThread> TransformHelper;
+    // The second engine state and its thread for work shared between two
+    // cores (SecondEngine), kept so that their planes are not made again for
+    // every picture.
+    std::unique_ptr<SimState> SecondState;
+    std::unique_ptr<HelperThread> SecondThread;
 
     // --- display ------------------------------------------------------------------------
     // 512 x 512 pixels, row-major (pixel at column X, row Y is DisplayDib[Y * 512 + X]),

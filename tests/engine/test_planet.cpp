@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -181,6 +184,43 @@ TEST(Planet, EveryKernelRendersTheSamePicture)
             EXPECT_EQ(dib(*first, 256, 256), 0xffffffu);
         }
     }
+}
+
+TEST(Planet, TwoStatesGiveTheOneStatePictureLogAndProgress)
+{
+    // On two cores the blue pass runs on a second state (kept for the next
+    // render); the picture, the planes, the log and the progress are those of
+    // the passes one after another.
+    PlanetPicture picture = uniform(200, 150, 0, 0, 0);
+    for (std::size_t i = 0; i < picture.rgb.size(); ++i)
+        picture.rgb[i] = std::uint8_t((i * 131) % 256);
+    struct Run {
+        std::unique_ptr<SimState> s = state();
+        std::vector<std::string> log;
+        std::vector<int> progress;
+    } one, two;
+    one.s->SplitTransforms = false;
+    for (Run* r : {&one, &two}) {
+        r->s->Params[qm::prmAstig].Value = 0.3;
+        r->s->onLog = [r](const std::string& line) { r->log.push_back(line); };
+        for (int render = 0; render < 2; ++render) {
+            r->s->Params[qm::prmFocus].Value = 0.5 * render;
+            r->log.clear();
+            r->progress.clear();
+            ASSERT_TRUE(qm::RenderPlanet(*r->s, picture, 8.0, true, [r](int p) { r->progress.push_back(p); }));
+        }
+    }
+    EXPECT_EQ(two.s->SecondState != nullptr, std::thread::hardware_concurrency() > 1);
+    EXPECT_EQ(one.s->SecondState, nullptr);
+    EXPECT_EQ(one.s->DisplayDib, two.s->DisplayDib);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(0, std::memcmp(one.s->PlanetPlanes[c].data(), two.s->PlanetPlanes[c].data(),
+                                 one.s->PlanetPlanes[c].size() * sizeof(float)));
+    }
+    EXPECT_EQ(one.log, two.log);
+    EXPECT_GE(one.log.size(), 3u);
+    EXPECT_EQ(two.progress, (std::vector<int>{0, 33, 66, 100}));
+    EXPECT_EQ(one.progress, two.progress);
 }
 
 } // namespace
