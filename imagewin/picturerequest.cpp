@@ -5,6 +5,7 @@
 #include "engine/exactsum.h"
 #include "engine/fft.h"
 #include "engine/secondengine.h"
+#include "engine/weighted.h"
 #include "engine/nint.h"
 #include "engine/opdfiles.h"
 #include "engine/planet.h"
@@ -374,7 +375,7 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
     // running double sum, a row of 512 at a time; the three colours' rows side
     // by side, as they are independent. Safe on the second state's thread
     // while this one leaves the totals alone.
-    auto addTotals = [&totals, &weights, wide = UseAvx512Kernels(s)](const ChromaStar& star) {
+    auto addTotals = [&totals, &weights, &kernels = s, wide = UseAvx512Kernels(s)](const ChromaStar& star) {
         float weight[3];
         weights(star.wavelength, weight);
         const float* v = star.psf.data();
@@ -382,11 +383,10 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
         float products[3][512];
         ExactDoubleSum* const sums[3] = {&totals[0], &totals[1], &totals[2]};
         const float* const rows[3] = {products[0], products[1], products[2]};
+        float* const out[3] = {products[0], products[1], products[2]};
         for (std::size_t i0 = 0; i0 < count; i0 += 512) {
             const int m = int(std::min<std::size_t>(512, count - i0));
-            for (int ch = 0; ch < 3; ++ch)
-                for (int i = 0; i < m; ++i)
-                    products[ch][i] = weight[ch] * v[i0 + std::size_t(i)];
+            Weighted(kernels, out, weight, v + i0, std::size_t(m));
             ExactDoubleSum::addRowsSideBySide(sums, rows, m, wide);
         }
     };
@@ -400,14 +400,8 @@ PictureResult ComputeChromaImage(SimState& s, const PictureInputs& in, const Pic
         r.star = star.star;
         float weight[3];
         weights(star.wavelength, weight);
-        const float* v = star.psf.data();
-        const std::size_t count = star.psf.size();
-        for (int ch = 0; ch < 3; ++ch) {
-            float* plane = planes[ch].data();
-            const float w = weight[ch];
-            for (std::size_t i = 0; i < count; ++i)
-                plane[i] += w * v[i];
-        }
+        float* const into[3] = {planes[0].data(), planes[1].data(), planes[2].data()};
+        AddWeighted(s, into, weight, star.psf.data(), star.psf.size());
         if (!totalsAdded)
             addTotals(star);
     };
