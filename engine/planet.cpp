@@ -130,7 +130,7 @@ void channelsByColumnsGeneric(const PlanetPicture& picture, std::array<std::vect
 #pragma GCC diagnostic ignored "-Wuninitialized"
 
 // Byte shuffles that gather channel c of sixteen RGB pixels from the three
-// 16-byte thirds of their 48 bytes: kSplit[c][v] takes what third v holds.
+// 16-byte thirds of their 48 bytes: mask[c][v] takes what third v holds.
 struct RgbSplit {
     alignas(16) std::uint8_t mask[3][3][16];
     RgbSplit()
