@@ -190,17 +190,17 @@ __attribute__((target("avx512f"))) void channelsByColumnsAvx512(const PlanetPict
     channelsByColumnsPart(picture, out, counts, fullH, h, 0, fullW);
 }
 
-// plane[i] = +0 + float(factor * roots[i]), eight at a time.
-__attribute__((target("avx512f"))) void fillPlaneAvx512(float* plane, const double* roots, std::size_t n,
-                                                        double factor)
+// plane[i] = +0 + float(factor * roots[i]), eight at a time; returns how many
+// elements were done (the whole vectors).
+__attribute__((target("avx512f"))) std::size_t fillPlaneAvx512(float* plane, const double* roots, std::size_t n,
+                                                               double factor)
 {
     const __m512d f = _mm512_set1_pd(factor);
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8)
         _mm256_storeu_ps(plane + i, _mm256_add_ps(_mm256_setzero_ps(),
                                                   _mm512_cvtpd_ps(_mm512_mul_pd(f, _mm512_loadu_pd(roots + i)))));
-    for (; i < n; ++i)
-        plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
+    return i;
 }
 
 // The display pixel of each cell, 16 x 16 cells at a time: the same clamp and
@@ -235,11 +235,8 @@ __attribute__((target("avx512f"))) void composeAvx512(SimState& s, const std::ar
 
 void fillPlane(const SimState& s, float* plane, const double* roots, std::size_t n, double factor)
 {
-    if (UseAvx512Kernels(s)) {
-        fillPlaneAvx512(plane, roots, n, factor);
-        return;
-    }
-    for (std::size_t i = 0; i < n; ++i)
+    const std::size_t done = UseAvx512Kernels(s) ? fillPlaneAvx512(plane, roots, n, factor) : 0;
+    for (std::size_t i = done; i < n; ++i)
         plane[i] = 0.0f + static_cast<float>(factor * roots[i]);
 }
 
@@ -373,14 +370,14 @@ void AccumulatePlanetChannel(const SimState& s, std::vector<float>& planetRgb, d
 
 namespace {
 
-// One colour of the planet: its wavelength's star, the channel convolved with
-// it, and the channel's plane of square roots scaled to the channel's
-// brightness. Uses the state's own work planes; writes planes[p.channel] only.
-// columns: the picture's channels as channelsByColumns gives them.
 struct PlanetPass {
     int planetChannel, wavelength, channel;
 };
 
+// One colour of the planet: its wavelength's star, the channel convolved with
+// it, and the channel's plane of square roots scaled to the channel's
+// brightness. Uses the state's own work planes; writes planes[p.channel] only.
+// columns: the picture's channels as channelsByColumns gives them.
 Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture,
                   const std::array<std::vector<float>, 3>& columns, const double sums[3],
                   std::array<std::vector<float>, 3>& planes)
@@ -449,7 +446,9 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         if (second) {
             std::vector<std::string> theirs, mine;
             second.state().onLog = [&theirs](const std::string& line) { theirs.push_back(line); };
-            second.run([&] { passStatus[0] = planetPass(second.state(), passes[0], picture, s.PlanetColumns, sums, planes); });
+            second.run([&] {
+                passStatus[0] = planetPass(second.state(), passes[0], picture, s.PlanetColumns, sums, planes);
+            });
             auto onLog = std::move(s.onLog);
             s.onLog = [&mine](const std::string& line) { mine.push_back(line); };
             passStatus[1] = planetPass(s, passes[1], picture, s.PlanetColumns, sums, planes);

@@ -358,6 +358,19 @@ float darkLimit(double scale, const std::uint32_t* grey)
     return tableEntry(t, scale) <= last ? t : -std::numeric_limits<float>::infinity();
 }
 
+// The vector mappings paint the picture in tiles of `side` rows of `side`
+// pixels, a column of tiles at a time. The picture's lines of the tile 32
+// pixels further down the column are asked for now, for writing: the stores
+// would otherwise wait on each line's fetch.
+inline void askForPictureLines(std::uint32_t* dib, int n, int X0, int y0, int side)
+{
+    if (y0 + 32 >= n)
+        return;
+    const int Yp = FramePos(y0 + 32, n);
+    for (int d = 0; d < side; ++d)
+        _mm_prefetch(reinterpret_cast<const char*>(dib + std::size_t(Yp + d) * kDibSide + X0), _MM_HINT_ET0);
+}
+
 // The same mapping with AVX2: the table look-up is a gather, and the hardware
 // conversion rounds halves to even like the generic version.
 __attribute__((target("avx2")))
@@ -381,13 +394,7 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey, bo
         for (int y0 = 0; y0 < n; y0 += 8) {
             const int Y0 = FramePos(y0, n);
             __m256 rows[8];
-            // The picture's lines a few tiles on are asked for now, for
-            // writing: the stores would otherwise wait on each line's fetch.
-            if (y0 + 32 < n) {
-                const int Yp = FramePos(y0 + 32, n);
-                for (int d = 0; d < 8; ++d)
-                    _mm_prefetch(reinterpret_cast<const char*>(dib + std::size_t(Yp + d) * kDibSide + X0), _MM_HINT_ET0);
-            }
+            askForPictureLines(dib, n, X0, y0, 8);
             for (int dx = 0; dx < 8; ++dx) {
                 const __m256 I = _mm256_loadu_ps(framed ? &s.PsfImage.at(X0 + dx, Y0) : &s.SpecRe.at(x0 + dx, y0));
                 _mm256_storeu_ps(&s.PsfImage.at(X0 + dx, Y0),
@@ -429,8 +436,7 @@ void mapPassAvx2(SimState& s, int n, double scale, const std::uint32_t* grey, bo
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-
-// The AVX2 mapping sixteen lanes wide, in 16 x 16 tiles: every store fills a
+// The AVX-512 mapping, sixteen lanes wide in 16 x 16 tiles: every store fills a
 // whole cache line of the unit-sum plane or the display, a tile that is all
 // darkest grey is written without a transpose, and only the lanes above the
 // dark limit are looked up. Same conversions and clamps, so the same pixels.
@@ -454,14 +460,7 @@ void mapPassAvx512(SimState& s, int n, double scale, const std::uint32_t* grey, 
             const int Y0 = FramePos(y0, n);
             __m512i rows[16];
             bool allDark = true;
-            // The picture's lines two tiles on are asked for now, for writing: the
-            // stores would otherwise wait on each line's fetch.
-            if (y0 + 32 < n) {
-                const int Yp = FramePos(y0 + 32, n);
-                for (int d = 0; d < 16; ++d) {
-                    _mm_prefetch(reinterpret_cast<const char*>(dib + std::size_t(Yp + d) * kDibSide + X0), _MM_HINT_ET0);
-                }
-            }
+            askForPictureLines(dib, n, X0, y0, 16);
             for (int dx = 0; dx < 16; ++dx) {
                 const __m512 I = _mm512_loadu_ps(framed ? &s.PsfImage.at(X0 + dx, Y0) : &s.SpecRe.at(x0 + dx, y0));
                 _mm512_storeu_ps(&s.PsfImage.at(X0 + dx, Y0), dark ? _mm512_setzero_ps() : _mm512_div_ps(I, vTotal));

@@ -8,19 +8,22 @@ namespace qm {
 
 namespace {
 
+// Elements from .. count - 1; the vector builds leave their tails to it.
 template <bool Add>
-void weightedGeneric(float* const planes[3], const float weight[3], const float* v, std::size_t count)
+void weightedGeneric(float* const planes[3], const float weight[3], const float* v, std::size_t from,
+                     std::size_t count)
 {
     for (int c = 0; c < 3; ++c) {
         float* p = planes[c];
         const float w = weight[c];
-        for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t i = from; i < count; ++i)
             p[i] = Add ? p[i] + w * v[i] : w * v[i];
     }
 }
 
+// Whole vectors only; returns how many elements were done.
 template <bool Add>
-__attribute__((target("avx2"))) void weightedAvx2(float* const planes[3], const float weight[3], const float* v,
+__attribute__((target("avx2"))) std::size_t weightedAvx2(float* const planes[3], const float weight[3], const float* v,
                                                   std::size_t count)
 {
     const __m256 w[3] = {_mm256_set1_ps(weight[0]), _mm256_set1_ps(weight[1]), _mm256_set1_ps(weight[2])};
@@ -32,13 +35,11 @@ __attribute__((target("avx2"))) void weightedAvx2(float* const planes[3], const 
             _mm256_storeu_ps(planes[c] + i, Add ? _mm256_add_ps(_mm256_loadu_ps(planes[c] + i), product) : product);
         }
     }
-    for (; i < count; ++i)
-        for (int c = 0; c < 3; ++c)
-            planes[c][i] = Add ? planes[c][i] + weight[c] * v[i] : weight[c] * v[i];
+    return i;
 }
 
 template <bool Add>
-__attribute__((target("avx512f"))) void weightedAvx512(float* const planes[3], const float weight[3], const float* v,
+__attribute__((target("avx512f"))) std::size_t weightedAvx512(float* const planes[3], const float weight[3], const float* v,
                                                        std::size_t count)
 {
     const __m512 w[3] = {_mm512_set1_ps(weight[0]), _mm512_set1_ps(weight[1]), _mm512_set1_ps(weight[2])};
@@ -50,20 +51,16 @@ __attribute__((target("avx512f"))) void weightedAvx512(float* const planes[3], c
             _mm512_storeu_ps(planes[c] + i, Add ? _mm512_add_ps(_mm512_loadu_ps(planes[c] + i), product) : product);
         }
     }
-    for (; i < count; ++i)
-        for (int c = 0; c < 3; ++c)
-            planes[c][i] = Add ? planes[c][i] + weight[c] * v[i] : weight[c] * v[i];
+    return i;
 }
 
 template <bool Add>
 void weighted(const SimState& s, float* const planes[3], const float weight[3], const float* v, std::size_t count)
 {
-    if (UseAvx512Kernels(s))
-        weightedAvx512<Add>(planes, weight, v, count);
-    else if (UseAvx2Kernels(s))
-        weightedAvx2<Add>(planes, weight, v, count);
-    else
-        weightedGeneric<Add>(planes, weight, v, count);
+    const std::size_t done = UseAvx512Kernels(s) ? weightedAvx512<Add>(planes, weight, v, count)
+                             : UseAvx2Kernels(s)  ? weightedAvx2<Add>(planes, weight, v, count)
+                                                  : 0;
+    weightedGeneric<Add>(planes, weight, v, done, count);
 }
 
 } // namespace

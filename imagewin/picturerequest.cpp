@@ -5,13 +5,13 @@
 #include "engine/exactsum.h"
 #include "engine/fft.h"
 #include "engine/secondengine.h"
-#include "engine/weighted.h"
 #include "engine/nint.h"
 #include "engine/opdfiles.h"
 #include "engine/planet.h"
 #include "imagefiles/imagefiles.h"
 #include "engine/psf.h"
 #include "engine/pupil.h"
+#include "engine/weighted.h"
 #include "spectra/spectra.h"
 
 #include <algorithm>
