@@ -7,12 +7,27 @@ namespace qm {
 template <typename Pred>
 bool HelperThread::spinFor(Pred pred)
 {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+    // A tight loop first, for the gap between the passes of one transform;
+    // then a loop that yields, so that a busy machine loses little to it, for
+    // the gaps between the transforms and stars of one picture. A core left
+    // idle is put to sleep by the system (or the hypervisor), and both its
+    // wake-up and its cold caches then cost more than a short job.
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto tightUntil = start + std::chrono::microseconds(50);
+    const auto until = start + std::chrono::milliseconds(10);
     for (int i = 0;; ++i) {
         if (pred())
             return true;
-        if (i % 64 == 63 && std::chrono::steady_clock::now() > until)
-            return false;
+        if (i % 64 == 63) {
+            const auto now = Clock::now();
+            if (now > until)
+                return false;
+            if (now > tightUntil) {
+                std::this_thread::yield();
+                continue;
+            }
+        }
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
 #endif

@@ -2,9 +2,10 @@
 // A second thread for work that splits into independent halves: one job at a
 // time, started by run() and waited for by wait(). On a machine with one core
 // (or when told to) the job runs inline in run(), so the code is the same.
-// Jobs come in quick bursts (the two passes of a transform, one after the
-// other), so both sides spin for a few tens of microseconds before sleeping:
-// waking a sleeping thread costs more than a pass's half of small work.
+// Jobs come in bursts (the two passes of a transform, the stars of a picture),
+// so both sides spin, and then yield, for up to 10 ms before sleeping: a core
+// that goes to sleep wakes slowly and with cold caches, which costs more than
+// a pass's half of small work.
 
 #include <atomic>
 #include <condition_variable>

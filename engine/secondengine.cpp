@@ -10,13 +10,18 @@ SecondEngine::SecondEngine(SimState& s, bool wanted) : s_(s), splitWas_(s.SplitT
         return;
     if (!s.SecondThread)
         s.SecondThread = std::make_unique<HelperThread>(true);
-    if (!s.SecondState)
-        s.SecondState = std::make_unique<SimState>();
     helper_ = s.SecondThread.get();
     s.TurbRequested = s.Params[prmTurbulence].Value;
     GenerateTurbulence(s);
+    // Made and given its inputs on its own thread, so that its planes start
+    // out in that core's caches.
+    helper_->run([&s] {
+        if (!s.SecondState)
+            s.SecondState = std::make_unique<SimState>();
+        s.SecondState->copyInputsFrom(s);
+    });
+    helper_->wait();
     state_ = s.SecondState.get();
-    state_->copyInputsFrom(s);
     s.SplitTransforms = state_->SplitTransforms = false;
 }
 
