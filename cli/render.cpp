@@ -183,9 +183,11 @@ Status loadMeasuredInputs(SimState& s, const RenderRequest& req)
     s.BlueOpdFile = req.blueOpd;
     s.GreenOpdFile = req.greenOpd;
     s.RedOpdFile = req.redOpd;
+    bool loaded = false;
     for (const std::string* name : {&req.greenOpd, &req.blueOpd, &req.redOpd}) {
         if (name->empty())
             continue;
+        loaded = true;
         const std::filesystem::path path =
             req.opdFolder.empty() ? std::filesystem::path(*name) : std::filesystem::path(req.opdFolder) / *name;
         std::error_code ec;
@@ -195,9 +197,12 @@ Status loadMeasuredInputs(SimState& s, const RenderRequest& req)
             return st;
     }
     // The checks above leave the planes of the last file; the synthesis reads
-    // them afresh, and only a file it reads may leave a mask in force.
-    s.OpdMap.clear();
-    s.OpdMask.clear();
+    // them afresh, and only a file it reads may leave a mask in force. Planes
+    // no file was read into are still zero (and not yet paged in).
+    if (loaded) {
+        s.OpdMap.clear();
+        s.OpdMask.clear();
+    }
     s.OpdMaskPresent = false;
     s.OpdRadius = s.OpdWavelength = 0;
     if (!req.mirrorProfile.empty()) {
