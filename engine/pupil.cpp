@@ -279,6 +279,12 @@ public:
 
     // False when every sample's wavefront is +0 and nothing masks it.
     bool anyInput() const { return anyInput_; }
+    // True when W depends on x and y only through x * x + y * y, which has
+    // the same bits at (+-x, +-y) and (+-y, +-x), and nothing masks samples.
+    bool radialOnly() const
+    {
+        return !(useOpd_ || s_.OpdMaskPresent || needAngle_ || tubeOn_ || turbOn_);
+    }
 
     // The wavefront at one open sample, (x, y) already moved to the optical axis;
     // mask < 1 blocks the sample.
@@ -379,6 +385,20 @@ void writePerfectRow(SimState& s, int px, int c, const int spans[][2], int spanC
 // statistics. Keeping the library calls out of the last sweep lets its running
 // sums stay in registers; the samples are still taken in order, so the sums are
 // unchanged.
+// exp(2 pi i W) as the pupil stores it.
+void phasor(double W, float& re, float& im)
+{
+    if (W == 0.0) {
+        // sin 0 and cos 0 exactly; the common case of a perfect telescope.
+        im = static_cast<float>(W);   // sin(+-0) = +-0
+        re = 1.0f;
+    } else {
+        const double phase = 2.0 * kPi * W;
+        im = static_cast<float>(std::sin(phase));
+        re = static_cast<float>(std::cos(phase));
+    }
+}
+
 void writeSamples(SimState& s, const WavefrontTerms& terms, const Misalignment& mis, int R,
                   double o2, Sums& sums)
 {
@@ -389,9 +409,16 @@ void writeSamples(SimState& s, const WavefrontTerms& terms, const Misalignment& 
         float re, im;
     };
     const int c = s.FftSize / 2;
-    std::array<double, kPlaneSide> coord{};   // coord[k + R] = k / R
+    std::array<double, kPlaneSide> coord{};   // coord[k + R] = k / R = -coord[-k + R]
     for (int k = -R; k <= R; ++k)
         coord[k + R] = double(k) / R;
+    // Without misalignment, x = coord[m] and y = coord[i] themselves.
+    const bool radial = s.ShareRadialSamples && terms.anyInput() && terms.radialOnly() && mis.xs == 0.0 &&
+                        mis.ys == 0.0;
+    if (radial) {
+        s.RadialSamples.resize(std::size_t(R + 1) * (R + 1));
+        s.RadialSampleKnown.assign(std::size_t(R + 1) * (R + 1), 0);
+    }
     std::array<RowSample, kPlaneSide> row;
     for (int m = -R; m <= R; ++m) {
         const double x0 = coord[m + R];
@@ -405,24 +432,32 @@ void writeSamples(SimState& s, const WavefrontTerms& terms, const Misalignment& 
             continue;
         }
         int k = 0;
-        for (int sp = 0; sp < spanCount; ++sp) {
-            for (int i = spans[sp][0]; i <= spans[sp][1]; ++i) {
-                double mask = 1.0;
-                const double W = terms.at(x0 + mis.xs, coord[i + R] + mis.ys, mask);
-                row[k++] = RowSample{i, W, mask, 0.0f, 0.0f};
+        if (radial) {
+            const int a = m < 0 ? -m : m;
+            for (int sp = 0; sp < spanCount; ++sp) {
+                for (int i = spans[sp][0]; i <= spans[sp][1]; ++i) {
+                    const int b = i < 0 ? -i : i;
+                    const std::size_t key = a > b ? std::size_t(a) * (R + 1) + b : std::size_t(b) * (R + 1) + a;
+                    SimState::RadialSample& q = s.RadialSamples[key];
+                    if (!s.RadialSampleKnown[key]) {
+                        double mask = 1.0;
+                        q.W = terms.at(x0, coord[i + R], mask);
+                        phasor(q.W, q.re, q.im);
+                        s.RadialSampleKnown[key] = 1;
+                    }
+                    row[k++] = RowSample{i, q.W, 1.0, q.re, q.im};
+                }
             }
-        }
-        for (int j = 0; j < k; ++j) {
-            RowSample& p = row[j];
-            if (p.W == 0.0) {
-                // sin 0 and cos 0 exactly; the common case of a perfect telescope.
-                p.im = static_cast<float>(p.W);   // sin(+-0) = +-0
-                p.re = 1.0f;
-            } else {
-                const double phase = 2.0 * kPi * p.W;
-                p.im = static_cast<float>(std::sin(phase));
-                p.re = static_cast<float>(std::cos(phase));
+        } else {
+            for (int sp = 0; sp < spanCount; ++sp) {
+                for (int i = spans[sp][0]; i <= spans[sp][1]; ++i) {
+                    double mask = 1.0;
+                    const double W = terms.at(x0 + mis.xs, coord[i + R] + mis.ys, mask);
+                    row[k++] = RowSample{i, W, mask, 0.0f, 0.0f};
+                }
             }
+            for (int j = 0; j < k; ++j)
+                phasor(row[j].W, row[j].re, row[j].im);
         }
         // Open rows have |m| < R, so px - 1 >= 0; the wave map sample of (px, c + i)
         // is stored one element up and to the left.

@@ -162,6 +162,16 @@ public:
     Plane ConvRe, ConvIm;
     Plane TurbScreen;
     Plane OpdMap, OpdMask;
+    // A wavefront of the radius alone, about the centre, is worked out once for
+    // the eight mirror images of a sample (the same sums, so the same bits);
+    // off, every sample is worked out itself (tests compare the two).
+    bool ShareRadialSamples = true;
+    struct RadialSample {
+        double W;
+        float re, im;
+    };
+    std::vector<RadialSample> RadialSamples;      // [max(|m|,|i|) * (R + 1) + min(|m|,|i|)]
+    std::vector<std::uint8_t> RadialSampleKnown;  // the same indices: already worked out
 
     // --- 1-D transform buffers ----------------------------------------------------------
     std::array<float, kPlaneSide> LineRe{};

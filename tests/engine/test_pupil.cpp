@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -446,6 +447,96 @@ TEST(PupilGuards, PupilFillingTheGridKeepsEveryWriteInsideThePlanes)
         EXPECT_EQ(s->PupilRe.at(0, n / 2), 0.0f);
         EXPECT_NE(s->PupilRe.at(1, n / 2), 0.0f);
         EXPECT_GT(s->PupilSampleCount, 0);
+    }
+}
+
+// The pupil of a wavefront of the radius alone is worked out once per eight
+// mirror-image samples; it must equal the sample-by-sample pupil bit for bit,
+// and the other wavefronts must not take that path.
+void expectSameBits(const qm::Plane& a, const qm::Plane& b, const char* what)
+{
+    EXPECT_EQ(std::memcmp(a.data(), b.data(), qm::kPlaneElements * sizeof(float)), 0) << what;
+}
+
+TEST(PupilSharing, MirrorImageSamplesGiveTheSampleBySamplePupil)
+{
+    struct Case {
+        const char* name;
+        std::function<void(SimState&)> set;
+        int wavelength;
+    };
+    const std::vector<Case> cases = {
+        {"focus", [](SimState& s) { s.Params[qm::prmFocus].Value = 1.3; }, 555},
+        {"focus and spherical, obstructed",
+         [](SimState& s) {
+             s.Params[qm::prmFocus].Value = -0.7;
+             s.Params[qm::prmLSA].Value = 0.4;
+             s.Params[qm::prmHSA].Value = 0.25;
+             s.Params[qm::prmObstruction].Value = 30;
+         },
+         480},
+        {"colour shift", [](SimState& s) { s.Params[qm::prmChromaShift].Value = 0.5; }, 620},
+        {"mirror profile",
+         [](SimState& s) {
+             s.panel.UseProfileBox = true;
+             for (int k = 0; k < qm::kPlaneSide; ++k)
+                 s.MirrorProfile[std::size_t(k)] = float(std::sin(k * 0.05) * 40.0);
+             s.MirrorProfileScale = 300.0f;
+         },
+         555},
+        {"small grid, odd radius",
+         [](SimState& s) {
+             s.FftSize = 128;
+             s.panel.ApertureSpin = 37;
+             s.Params[qm::prmFocus].Value = 2.1;
+         },
+         555},
+        // Not of the radius alone: each sample is its own.
+        {"focus and a shifted mirror",
+         [](SimState& s) {
+             s.Params[qm::prmFocus].Value = 1.0;
+             s.panel.XShift = 5.0;
+         },
+         555},
+        {"focus and coma",
+         [](SimState& s) {
+             s.Params[qm::prmFocus].Value = 1.0;
+             s.Params[qm::prmComa].Value = 0.3;
+         },
+         555},
+        {"focus and tube current",
+         [](SimState& s) {
+             s.Params[qm::prmFocus].Value = 1.0;
+             s.Params[qm::prmTube].Value = 0.5;
+         },
+         555},
+    };
+    // One state runs every case in turn, so what it keeps between syntheses
+    // is exercised too.
+    auto shared = makeState();
+    for (const Case& c : cases) {
+        auto plain = makeState();
+        plain->ShareRadialSamples = false;
+        for (SimState* s : {shared.get(), plain.get()}) {
+            s->Params = SimState().Params;
+            s->panel = SimState().panel;
+            s->FftSize = 512;
+            s->panel.ApertureSpin = 200;
+            s->Params[qm::prmObstruction].Value = 0;
+            s->panel.UseProfileBox = false;
+            c.set(*s);
+            ASSERT_TRUE(qm::SynthesizePupil(*s, c.wavelength)) << c.name;
+        }
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(shared->PupilRadius, plain->PupilRadius);
+        expectSameBits(shared->WaveMap, plain->WaveMap, "wave map");
+        expectSameBits(shared->PupilRe, plain->PupilRe, "pupil, real part");
+        expectSameBits(shared->PupilIm, plain->PupilIm, "pupil, imaginary part");
+        EXPECT_EQ(std::memcmp(&shared->WaveRms, &plain->WaveRms, sizeof(double)), 0);
+        EXPECT_EQ(shared->WavePeak, plain->WavePeak);
+        EXPECT_EQ(shared->WaveValley, plain->WaveValley);
+        EXPECT_EQ(shared->PupilSampleCount, plain->PupilSampleCount);
+        EXPECT_NE(shared->WaveRms, 0.0);
     }
 }
 
