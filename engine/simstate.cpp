@@ -39,6 +39,7 @@ void SimState::copyInputsFrom(const SimState& f)
     BitRevTable = f.BitRevTable;
     FftSign = f.FftSign;
     Kernel = f.Kernel;
+    ShareRadialSamples = f.ShareRadialSamples;
     GammaTable = f.GammaTable;
     TurbRequested = f.TurbRequested;
     TurbGenerated = f.TurbGenerated;
