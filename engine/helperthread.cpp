@@ -63,6 +63,7 @@ void HelperThread::run(std::function<void()> job)
         std::lock_guard<std::mutex> lock(mutex_);
         job_ = std::move(job);
         started_ = false;
+        rest_ = false;
         busy_ = true;
     }
     cv_.notify_all();
@@ -94,13 +95,21 @@ bool HelperThread::waitOrWithdraw()
     return true;
 }
 
+void HelperThread::rest()
+{
+    if (threaded_)
+        rest_.store(true, std::memory_order_release);
+}
+
 void HelperThread::loop()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (!busy_ && !quit_) {
             lock.unlock();
-            spinFor([this] { return busy_.load(std::memory_order_acquire) || quit_.load(); });
+            spinFor([this] {
+                return busy_.load(std::memory_order_acquire) || quit_.load() || rest_.load(std::memory_order_relaxed);
+            });
             lock.lock();
         }
         cv_.wait(lock, [this] { return busy_ || quit_; });

@@ -31,6 +31,10 @@ public:
     // never runs; returns whether it ran. For jobs that share out work the
     // caller may already have done itself (a late wake-up then costs nothing).
     bool waitOrWithdraw();
+    // Tells the thread that no job is coming soon: once idle it sleeps at once
+    // instead of spinning, leaving the core to threads that have work. The
+    // next run() wakes it as usual.
+    void rest();
     bool threaded() const { return threaded_; }
 
 private:
@@ -47,6 +51,7 @@ private:
     std::atomic<bool> busy_{false};
     bool started_ = false;   // under mutex_: the thread has taken up the job
     std::atomic<bool> quit_{false};
+    std::atomic<bool> rest_{false};
     std::thread thread_;
 };
 

@@ -23,6 +23,10 @@ SecondEngine::SecondEngine(SimState& s, bool wanted) : s_(s), splitWas_(s.SplitT
     helper_->wait();
     state_ = s.SecondState.get();
     s.SplitTransforms = state_->SplitTransforms = false;
+    // Neither state's transform helper has work while this lives.
+    for (SimState* st : {&s, state_})
+        if (st->TransformHelper)
+            st->TransformHelper->rest();
 }
 
 SecondEngine::~SecondEngine()
