@@ -78,49 +78,35 @@ void convolvePlain(SimState& s, const PlanetPicture& picture, int channel)
     ComputePsf(s);
 }
 
-// The three channels of the picture as floats, column by column: element (m, l)
-// of channel c at out[c][m * height + l], the order the plane's columns take
-// it in, and each channel's sum of bytes (whole numbers far below 2^53, so
-// their double sums are exact). Rows l0 .. l1 - 1 and columns m0 .. m1 - 1 of the
+// One channel of the picture as floats, column by column: element (m, l) of
+// channel c at dst[m * stride + l], the order a plane's rows take it in, and
+// the channel's sum of bytes added to count (whole numbers far below 2^53, so
+// its double is exact). Rows l0 .. l1 - 1 and columns m0 .. m1 - 1 of the
 // picture, sixteen rows at a time, so that both sides are read and written in
 // runs.
-void channelsByColumnsPart(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out,
-                           std::int64_t counts[3], int l0, int l1, int m0, int m1)
+void channelIntoRowsPart(const PlanetPicture& picture, int c, float* dst, std::size_t stride, std::int64_t& count,
+                         int l0, int l1, int m0, int m1)
 {
-    const std::size_t h = std::size_t(picture.height);
     const std::size_t rowStep = std::size_t(picture.width) * 3;
     for (int b0 = l0; b0 < l1; b0 += 16) {
         const int b1 = std::min(l1, b0 + 16);
         for (int m = m0; m < m1; ++m) {
-            const std::uint8_t* pixel = picture.rgb.data() + std::size_t(m) * 3;
-            float* r = out[0].data() + std::size_t(m) * h;
-            float* g = out[1].data() + std::size_t(m) * h;
-            float* b = out[2].data() + std::size_t(m) * h;
+            const std::uint8_t* pixel = picture.rgb.data() + std::size_t(m) * 3 + std::size_t(c);
+            float* column = dst + std::size_t(m) * stride;
             for (int l = b0; l < b1; ++l) {
-                const std::uint8_t* p = pixel + std::size_t(l) * rowStep;
-                r[l] = float(p[0]);
-                g[l] = float(p[1]);
-                b[l] = float(p[2]);
-                counts[0] += p[0];
-                counts[1] += p[1];
-                counts[2] += p[2];
+                const std::uint8_t v = pixel[std::size_t(l) * rowStep];
+                column[l] = float(v);
+                count += v;
             }
         }
     }
 }
 
-void resizeColumns(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out)
+void channelIntoRowsGeneric(const PlanetPicture& picture, int c, float* dst, std::size_t stride,
+                            std::int64_t& count)
 {
-    for (auto& c : out)
-        c.resize(std::size_t(picture.width) * std::size_t(picture.height));
-}
-
-void channelsByColumnsGeneric(const PlanetPicture& picture, std::array<std::vector<float>, 3>& out,
-                              std::int64_t counts[3])
-{
-    resizeColumns(picture, out);
-    counts[0] = counts[1] = counts[2] = 0;
-    channelsByColumnsPart(picture, out, counts, 0, picture.height, 0, picture.width);
+    count = 0;
+    channelIntoRowsPart(picture, c, dst, stride, count, 0, picture.height, 0, picture.width);
 }
 
 // GCC 12's AVX-512 headers build some results from "undefined" registers,
@@ -144,50 +130,39 @@ struct RgbSplit {
     }
 };
 
-// Whole 16 x 16 blocks with vectors: sixteen pixels of a row split into their
-// channels, widened to floats, and each channel's block transposed so that
-// its rows are the picture's columns. The edges go as in the generic build.
-__attribute__((target("avx512f"))) void channelsByColumnsAvx512(const PlanetPicture& picture,
-                                                                std::array<std::vector<float>, 3>& out,
-                                                                std::int64_t counts[3])
+// Whole 16 x 16 blocks with vectors: channel c of sixteen pixels of a row
+// gathered, widened to floats, and the block transposed so that its rows are
+// the picture's columns. The edges go as in the generic build.
+__attribute__((target("avx512f"))) void channelIntoRowsAvx512(const PlanetPicture& picture, int c, float* dst,
+                                                              std::size_t stride, std::int64_t& count)
 {
     static const RgbSplit split;
-    resizeColumns(picture, out);
-    counts[0] = counts[1] = counts[2] = 0;
     const int w = picture.width, h = picture.height;
     const int fullW = w & ~15, fullH = h & ~15;
-    __m128i mask[3][3];
-    for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 3; ++v)
-            mask[c][v] = _mm_load_si128(reinterpret_cast<const __m128i*>(split.mask[c][v]));
-    __m128i sums[3] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
+    __m128i mask[3];
+    for (int v = 0; v < 3; ++v)
+        mask[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(split.mask[c][v]));
+    __m128i sums = _mm_setzero_si128();
     for (int l0 = 0; l0 < fullH; l0 += 16)
         for (int m0 = 0; m0 < fullW; m0 += 16) {
-            __m512i block[3][16];
+            __m512i block[16];
             for (int r = 0; r < 16; ++r) {
                 const std::uint8_t* p = picture.rgb.data() + (std::size_t(l0 + r) * w + m0) * 3;
-                const __m128i third[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
-                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
-                for (int c = 0; c < 3; ++c) {
-                    const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(third[0], mask[c][0]),
-                                                                    _mm_shuffle_epi8(third[1], mask[c][1])),
-                                                       _mm_shuffle_epi8(third[2], mask[c][2]));
-                    sums[c] = _mm_add_epi64(sums[c], _mm_sad_epu8(bytes, _mm_setzero_si128()));
-                    block[c][r] = _mm512_castps_si512(_mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(bytes)));
-                }
+                const __m128i bytes = _mm_or_si128(
+                    _mm_or_si128(_mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), mask[0]),
+                                 _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), mask[1])),
+                    _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), mask[2]));
+                sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+                block[r] = _mm512_castps_si512(_mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(bytes)));
             }
-            for (int c = 0; c < 3; ++c) {
-                Transpose16(block[c]);
-                float* column = out[std::size_t(c)].data() + std::size_t(m0) * h + l0;
-                for (int k = 0; k < 16; ++k)
-                    _mm512_storeu_si512(column + std::size_t(k) * h, block[c][k]);
-            }
+            Transpose16(block);
+            float* column = dst + std::size_t(m0) * stride + std::size_t(l0);
+            for (int k = 0; k < 16; ++k)
+                _mm512_storeu_si512(column + std::size_t(k) * stride, block[k]);
         }
-    for (int c = 0; c < 3; ++c)
-        counts[c] = _mm_cvtsi128_si64(sums[c]) + _mm_extract_epi64(sums[c], 1);
-    channelsByColumnsPart(picture, out, counts, 0, h, fullW, w);
-    channelsByColumnsPart(picture, out, counts, fullH, h, 0, fullW);
+    count = _mm_cvtsi128_si64(sums) + _mm_extract_epi64(sums, 1);
+    channelIntoRowsPart(picture, c, dst, stride, count, 0, h, fullW, w);
+    channelIntoRowsPart(picture, c, dst, stride, count, fullH, h, 0, fullW);
 }
 
 // plane[i] = +0 + float(factor * roots[i]), eight at a time; returns how many
@@ -206,7 +181,7 @@ __attribute__((target("avx512f"))) std::size_t fillPlaneAvx512(float* plane, con
 // The display pixel of each cell, 16 x 16 cells at a time: the same clamp and
 // rounding to the nearest byte as the generic loop for the values a plane can
 // hold (+0 and above, +inf, NaN, which gives 0).
-__attribute__((target("avx512f"))) void composeAvx512(SimState& s, const std::array<std::vector<float>, 3>& planes)
+__attribute__((target("avx512f"))) void composeAvx512(SimState& s, const PlanetChannels& planes)
 {
     const __m512 top = _mm512_set1_ps(255.0f);
     const __m512i opaque = _mm512_set1_epi32(int(0xff000000u));
@@ -241,7 +216,7 @@ void fillPlane(const SimState& s, float* plane, const double* roots, std::size_t
 }
 
 // Into the picture's rows, in 16 x 16 tiles so that both sides run.
-void compose(SimState& s, const std::array<std::vector<float>, 3>& planes)
+void compose(SimState& s, const PlanetChannels& planes)
 {
     if (UseAvx512Kernels(s)) {
         composeAvx512(s, planes);
@@ -258,20 +233,23 @@ void compose(SimState& s, const std::array<std::vector<float>, 3>& planes)
                 }
 }
 
-void channelsByColumns(const SimState& s, const PlanetPicture& picture, std::array<std::vector<float>, 3>& out,
-                       std::int64_t counts[3])
+// channel c (0 red, 1 green, 2 blue) of the picture into rows of dst, its
+// sum of bytes into count.
+void channelIntoRows(const SimState& s, const PlanetPicture& picture, int c, float* dst, std::size_t stride,
+                     std::int64_t& count)
 {
     if (UseAvx512Kernels(s))
-        channelsByColumnsAvx512(picture, out, counts);
+        channelIntoRowsAvx512(picture, c, dst, stride, count);
     else
-        channelsByColumnsGeneric(picture, out, counts);
+        channelIntoRowsGeneric(picture, c, dst, stride, count);
 }
 
 // The same arithmetic without copies: the transforms read their sources where
 // they lie (the imaginary parts from ZeroPlane, the picture's columns only),
-// the totals are formed a row at a time, and the star is not drawn. columns is
-// the channel as channelsByColumns gives it.
-void convolveFast(SimState& s, const PlanetPicture& picture, const std::vector<float>& columns)
+// the totals are formed a row at a time, and the star is not drawn. The
+// channel (0 red, 1 green, 2 blue) goes straight from the picture into the
+// plane; count gets its sum of bytes.
+void convolveFast(SimState& s, const PlanetPicture& picture, int channel, std::int64_t& count)
 {
     TransformPupilAndComputePsf(s, false);
     ExactDoubleSum t;
@@ -302,9 +280,7 @@ void convolveFast(SimState& s, const PlanetPicture& picture, const std::vector<f
             std::fill(out + oy + picture.height, out + hi + 1, 0.0f);
         }
     }
-    for (int m = 0; m < picture.width; ++m)
-        std::memcpy(&s.SpecRe.at(ox + m, oy), columns.data() + std::size_t(m) * picture.height,
-                    std::size_t(picture.height) * sizeof(float));
+    channelIntoRows(s, picture, channel, &s.SpecRe.at(ox, oy), kPlaneStride, count);
     Fft2DFrom(s, s.SpecRe, s.ZeroPlane, oy, oy + picture.height - 1);
 
     multiplySpectra(s);
@@ -348,10 +324,8 @@ void ConvolvePlanetChannel(SimState& s, const PlanetPicture& picture, int channe
         convolvePlain(s, picture, channel);
     else
     {
-        std::array<std::vector<float>, 3> columns;
-        std::int64_t counts[3];
-        channelsByColumns(s, picture, columns, counts);
-        convolveFast(s, picture, columns[std::size_t(channel)]);
+        std::int64_t count = 0;
+        convolveFast(s, picture, channel, count);
     }
 }
 
@@ -377,14 +351,12 @@ struct PlanetPass {
 // One colour of the planet: its wavelength's star, the channel convolved with
 // it, and the channel's plane of square roots scaled to the channel's
 // brightness. Uses the state's own work planes; writes planes[p.channel] only.
-// columns: the picture's channels as channelsByColumns gives them.
-Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture,
-                  const std::array<std::vector<float>, 3>& columns, const double sums[3],
-                  std::array<std::vector<float>, 3>& planes)
+Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture, PlanetChannels& planes)
 {
     s.PlanetChannel = p.planetChannel;
     const Status st = SynthesizePupil(s, p.wavelength);
-    convolveFast(s, picture, columns[std::size_t(p.channel)]);
+    std::int64_t count = 0;
+    convolveFast(s, picture, p.channel, count);
     std::vector<double>& roots = s.PlanetRoots;
     roots.resize(std::size_t(kFrame) * kFrame);
     ExactDoubleSum sum;
@@ -396,7 +368,7 @@ Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture
     const double S = sum.value();
     // A channel without light contributes nothing. Only this pass's channel
     // gets light: the others would add +0, which changes no cell.
-    const double factor = S > 0.0 ? sums[p.channel] / S : 0.0;
+    const double factor = S > 0.0 ? double(count) / S : 0.0;
     fillPlane(s, planes[std::size_t(p.channel)].data(), roots.data(), roots.size(), factor);
     return st;
 }
@@ -424,11 +396,6 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         progress(0);
     BuildBitRevTable(s);
 
-    // The channels by columns, and each one's total brightness.
-    std::int64_t counts[3];   // red, green, blue
-    channelsByColumns(s, picture, s.PlanetColumns, counts);
-    const double sums[3] = {double(counts[0]), double(counts[1]), double(counts[2])};
-
     // The blurred channels, element (x, y) at x * 512 + y; each cell gets its
     // one addition to +0 from its own pass.
     auto& planes = s.PlanetPlanes;
@@ -447,11 +414,11 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
             std::vector<std::string> theirs, mine;
             second.state().onLog = [&theirs](const std::string& line) { theirs.push_back(line); };
             second.run([&] {
-                passStatus[0] = planetPass(second.state(), passes[0], picture, s.PlanetColumns, sums, planes);
+                passStatus[0] = planetPass(second.state(), passes[0], picture, planes);
             });
             auto onLog = std::move(s.onLog);
             s.onLog = [&mine](const std::string& line) { mine.push_back(line); };
-            passStatus[1] = planetPass(s, passes[1], picture, s.PlanetColumns, sums, planes);
+            passStatus[1] = planetPass(s, passes[1], picture, planes);
             second.wait();
             s.onLog = std::move(onLog);
             for (const auto* lines : {&theirs, &mine})
@@ -465,7 +432,7 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
         }
     }
     for (int i = first; i < 3; ++i) {
-        passStatus[i] = planetPass(s, passes[i], picture, s.PlanetColumns, sums, planes);
+        passStatus[i] = planetPass(s, passes[i], picture, planes);
         if (progress)
             progress(passes[i].planetChannel * 100 / 3);
     }

@@ -112,6 +112,9 @@ struct CacheLineAllocator {
     }
 };
 
+// Three channels of planet work, red, green and blue, each on cache lines.
+using PlanetChannels = std::array<std::vector<float, CacheLineAllocator<float>>, 3>;
+
 inline constexpr int kDibSide = 512;
 inline constexpr int kGammaEntries = 1001;
 
@@ -211,8 +214,7 @@ public:
     // Work buffers of RenderPlanet, kept so that later renders reuse their
     // memory instead of faulting in fresh pages.
     std::vector<double> PlanetRoots;
-    std::array<std::vector<float>, 3> PlanetColumns;
-    std::array<std::vector<float>, 3> PlanetPlanes;
+    PlanetChannels PlanetPlanes;
     int OpdRadius = 0;
     int OpdWavelength = 0;
     bool OpdMaskPresent = false;

@@ -113,14 +113,15 @@ TEST(Planet, ResolutionRestoredForANewWindowAndRefusals)
 
 TEST(Planet, FastTransformsEqualThePlainRoutine)
 {
-    // Pictures whose columns start and end inside a transform batch, and one
-    // that fills the frame.
+    // Pictures whose columns start and end inside a transform batch, whose
+    // sides are off the 16-pixel vector blocks, and one that fills the frame.
     struct Case {
         int width, height, channel;
         qm::FftKernel kernel;
     } const cases[] = {{120, 90, 0, qm::FftKernel::Generic}, {120, 90, 0, qm::FftKernel::Avx2},
                        {120, 90, 0, qm::FftKernel::Avx512}, {301, 17, 1, qm::FftKernel::Avx512},
-                       {7, 333, 2, qm::FftKernel::Avx2},    {512, 512, 1, qm::FftKernel::Auto}};
+                       {7, 333, 2, qm::FftKernel::Avx2},    {50, 40, 2, qm::FftKernel::Avx512},
+                       {512, 512, 1, qm::FftKernel::Auto}};
     for (const Case& c : cases) {
         const qm::FftKernel kernel = c.kernel;
         if (!qm::KernelRuns(kernel))
@@ -171,7 +172,6 @@ TEST(Planet, EveryKernelRendersTheSamePicture)
                 continue;
             }
             for (int c = 0; c < 3; ++c) {
-                EXPECT_EQ(first->PlanetColumns[c], s->PlanetColumns[c]) << int(kernel);
                 ASSERT_EQ(first->PlanetPlanes[c].size(), s->PlanetPlanes[c].size());
                 EXPECT_EQ(0, std::memcmp(first->PlanetPlanes[c].data(), s->PlanetPlanes[c].data(),
                                          s->PlanetPlanes[c].size() * sizeof(float)))
