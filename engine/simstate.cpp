@@ -44,7 +44,10 @@ void SimState::copyInputsFrom(const SimState& f)
     TurbRequested = f.TurbRequested;
     TurbGenerated = f.TurbGenerated;
     TurbulenceSeed = f.TurbulenceSeed;
-    TurbScreen.copyFrom(f.TurbScreen);
+    if (TurbScreenDrawing != f.TurbScreenDrawing) {
+        TurbScreen.copyFrom(f.TurbScreen);
+        TurbScreenDrawing = f.TurbScreenDrawing;
+    }
     BlueOpdFile = f.BlueOpdFile;
     GreenOpdFile = f.GreenOpdFile;
     RedOpdFile = f.RedOpdFile;

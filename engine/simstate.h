@@ -202,6 +202,11 @@ public:
     // --- turbulence -----------------------------------------------------------------------
     double TurbRequested = 0.0;
     double TurbGenerated = 0.0;
+    // Which drawing TurbScreen holds: 0 for the zero screen of a new state,
+    // else a number no other drawing in the process has. TurbScreen is
+    // written only by GenerateTurbulence (and copyInputsFrom), so two states
+    // with the same number hold the same screen.
+    std::uint64_t TurbScreenDrawing = 0;
     // 0 draws each new screen from the clock; any other value makes the screens
     // reproducible (tests, scripted atlases).
     std::uint32_t TurbulenceSeed = 0;

@@ -1,5 +1,6 @@
 #include "engine/turbulence.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace qm {
@@ -129,6 +130,8 @@ void drawScreen(SimState& s, bool allLevels)
             for (int i = 0; i < kPlaneSide; ++i)
                 t.at(512, i) = t.at(i, 512) = 0.0f;
     }
+    static std::atomic<std::uint64_t> drawings{0};
+    s.TurbScreenDrawing = ++drawings;
     s.TurbGenerated = s.TurbRequested;
 }
 

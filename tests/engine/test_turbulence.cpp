@@ -170,4 +170,40 @@ TEST(Turbulence, DrawsAreUniformOverTheWholeRange)
     }
 }
 
+TEST(Turbulence, ASecondStateTakesEachNewScreenAndOnlyThat)
+{
+    // The second state of a two-core picture gets its inputs copied before
+    // every picture; the screen is copied only when the other holds another.
+    auto s = stateWithStrength(0.5, 11);
+    auto second = std::make_unique<qm::SimState>();
+    second->copyInputsFrom(*s);
+    EXPECT_TRUE(screenIsZero(*second));   // neither has drawn one
+
+    qm::GenerateTurbulence(*s);
+    ASSERT_FALSE(screenIsZero(*s));
+    second->copyInputsFrom(*s);
+    EXPECT_TRUE(screensEqual(*s, *second));
+
+    // The same screen: nothing copied. Changed in the second state behind the
+    // engine's back, it shows the copy was skipped.
+    second->TurbScreen.at(100, 100) += 1.0f;
+    second->copyInputsFrom(*s);
+    EXPECT_FALSE(screensEqual(*s, *second));
+
+    // A new drawing, and the clearing to a zero screen, are copied.
+    for (double strength : {0.9, 0.0}) {
+        s->Params[qm::prmTurbulence].Value = strength;
+        s->TurbRequested = strength;
+        qm::GenerateTurbulence(*s);
+        second->copyInputsFrom(*s);
+        EXPECT_TRUE(screensEqual(*s, *second)) << strength;
+    }
+    EXPECT_TRUE(screenIsZero(*second));
+
+    // A state drawing its own screen never matches another's drawing.
+    auto other = stateWithStrength(0.9, 11);
+    qm::GenerateTurbulence(*other);
+    EXPECT_NE(other->TurbScreenDrawing, s->TurbScreenDrawing);
+}
+
 } // namespace
