@@ -249,7 +249,9 @@ void channelIntoRows(const SimState& s, const PlanetPicture& picture, int c, flo
 // the totals are formed a row at a time, and the star is not drawn. The
 // channel (0 red, 1 green, 2 blue) goes straight from the picture into the
 // plane; count gets its sum of bytes.
-void convolveFast(SimState& s, const PlanetPicture& picture, int channel, std::int64_t& count)
+// The first half, which needs no picture: the star of the last synthesis
+// made unit-sum and transformed into ConvRe / ConvIm.
+void starSpectrum(SimState& s)
 {
     TransformPupilAndComputePsf(s, false);
     ExactDoubleSum t;
@@ -265,7 +267,12 @@ void convolveFast(SimState& s, const PlanetPicture& picture, int channel, std::i
     Fft2DFrom(s, s.SpecRe, s.ZeroPlane, 0, kFrame - 1);
     s.ConvRe.swap(s.SpecRe);
     s.ConvIm.swap(s.SpecIm);
+}
 
+// The second half's start, which needs no star: the channel's transform in
+// SpecRe / SpecIm.
+void pictureSpectrum(SimState& s, const PlanetPicture& picture, int channel, std::int64_t& count)
+{
     // The picture's columns oy .. oy + height - 1, widened to whole 16-column
     // batches, are all the transform reads.
     const int ox = (kFrame - picture.width) / 2, oy = (kFrame - picture.height) / 2;
@@ -282,11 +289,23 @@ void convolveFast(SimState& s, const PlanetPicture& picture, int channel, std::i
     }
     channelIntoRows(s, picture, channel, &s.SpecRe.at(ox, oy), kPlaneStride, count);
     Fft2DFrom(s, s.SpecRe, s.ZeroPlane, oy, oy + picture.height - 1);
+}
 
+// The product of the two spectra transformed back: the blurred channel's
+// intensity in PsfImage.
+void blurChannel(SimState& s)
+{
     multiplySpectra(s);
     s.FftSign = -1;
     TransformAndComputePsf(s, s.SpecRe, s.SpecIm, 0, kFrame - 1, false);
     s.FftSign = 1;
+}
+
+void convolveFast(SimState& s, const PlanetPicture& picture, int channel, std::int64_t& count)
+{
+    starSpectrum(s);
+    pictureSpectrum(s, picture, channel, count);
+    blurChannel(s);
 }
 
 // out[i] = sqrt(in[i]) in double precision, correctly rounded at any width.
@@ -351,12 +370,10 @@ struct PlanetPass {
 // One colour of the planet: its wavelength's star, the channel convolved with
 // it, and the channel's plane of square roots scaled to the channel's
 // brightness. Uses the state's own work planes; writes planes[p.channel] only.
-Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture, PlanetChannels& planes)
+// The pass's end: the channel's plane of square roots of PsfImage, scaled to
+// the channel's brightness (count, its sum of bytes).
+void fillChannelPlane(SimState& s, const PlanetPass& p, std::int64_t count, PlanetChannels& planes)
 {
-    s.PlanetChannel = p.planetChannel;
-    const Status st = SynthesizePupil(s, p.wavelength);
-    std::int64_t count = 0;
-    convolveFast(s, picture, p.channel, count);
     std::vector<double>& roots = s.PlanetRoots;
     roots.resize(std::size_t(kFrame) * kFrame);
     ExactDoubleSum sum;
@@ -370,7 +387,60 @@ Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture
     // gets light: the others would add +0, which changes no cell.
     const double factor = S > 0.0 ? double(count) / S : 0.0;
     fillPlane(s, planes[std::size_t(p.channel)].data(), roots.data(), roots.size(), factor);
+}
+
+Status planetPass(SimState& s, const PlanetPass& p, const PlanetPicture& picture, PlanetChannels& planes)
+{
+    s.PlanetChannel = p.planetChannel;
+    const Status st = SynthesizePupil(s, p.wavelength);
+    std::int64_t count = 0;
+    convolveFast(s, picture, p.channel, count);
+    fillChannelPlane(s, p, count, planes);
     return st;
+}
+
+// The three passes on two states, the work shared evenly: the second state
+// makes the blue pass and the red pass's star and its spectrum, this one
+// makes the green pass and the red picture's spectrum, then takes the red
+// star's spectrum over (the planes swap, no copy) and finishes the red pass.
+// This state also makes the red pupil, so that it ends as the one-state loop
+// leaves it; those log lines are the second state's, which go out in their
+// place. Returns the three passes' statuses in order.
+void threePassesOnTwoStates(SimState& s, SecondEngine& second, const PlanetPass passes[3],
+                            const PlanetPicture& picture, PlanetChannels& planes, Status status[3])
+{
+    SimState& t = second.state();
+    std::vector<std::string> blueLog, greenLog, redStarLog, redLog;
+    auto collect = [](std::vector<std::string>& into) {
+        return [&into](const std::string& line) { into.push_back(line); };
+    };
+    second.run([&] {
+        t.onLog = collect(blueLog);
+        status[0] = planetPass(t, passes[0], picture, planes);
+        t.onLog = collect(redStarLog);
+        t.PlanetChannel = passes[2].planetChannel;
+        SynthesizePupil(t, passes[2].wavelength);
+        starSpectrum(t);
+        t.onLog = nullptr;
+    });
+    auto onLog = std::move(s.onLog);
+    s.onLog = collect(greenLog);
+    status[1] = planetPass(s, passes[1], picture, planes);
+    s.onLog = [](const std::string&) {};
+    s.PlanetChannel = passes[2].planetChannel;
+    status[2] = SynthesizePupil(s, passes[2].wavelength);
+    s.onLog = collect(redLog);
+    std::int64_t count = 0;
+    pictureSpectrum(s, picture, passes[2].channel, count);
+    second.wait();
+    s.ConvRe.swap(t.ConvRe);
+    s.ConvIm.swap(t.ConvIm);
+    blurChannel(s);
+    fillChannelPlane(s, passes[2], count, planes);
+    s.onLog = std::move(onLog);
+    for (const auto* lines : {&blueLog, &greenLog, &redStarLog, &redLog})
+        for (const std::string& line : *lines)
+            s.log(line);
 }
 
 } // namespace
@@ -404,31 +474,17 @@ Status RenderPlanet(SimState& s, const PlanetPicture& picture, double planetReso
     const PlanetPass passes[3] = {{1, 450, 2}, {2, 550, 1}, {3, 650, 0}};
     Status passStatus[3];
     // The passes are independent: on two cores (and without measured
-    // wavefronts, whose files each synthesis loads in turn) a second state
-    // makes the blue one while this one makes the green; the red then shares
-    // its transforms between the cores. Their log lines keep the pass order.
+    // wavefronts, whose files each synthesis loads in turn) they are shared
+    // between two states. The log lines and the progress keep the pass order.
     int first = 0;
     if (s.SplitTransforms && !s.panel.UseOPDcheckbox) {
         SecondEngine second(s, true);
         if (second) {
-            std::vector<std::string> theirs, mine;
-            second.state().onLog = [&theirs](const std::string& line) { theirs.push_back(line); };
-            second.run([&] {
-                passStatus[0] = planetPass(second.state(), passes[0], picture, planes);
-            });
-            auto onLog = std::move(s.onLog);
-            s.onLog = [&mine](const std::string& line) { mine.push_back(line); };
-            passStatus[1] = planetPass(s, passes[1], picture, planes);
-            second.wait();
-            s.onLog = std::move(onLog);
-            for (const auto* lines : {&theirs, &mine})
-                for (const std::string& line : *lines)
-                    s.log(line);
-            if (progress) {
-                progress(33);
-                progress(66);
-            }
-            first = 2;
+            threePassesOnTwoStates(s, second, passes, picture, planes, passStatus);
+            if (progress)
+                for (const PlanetPass& p : passes)
+                    progress(p.planetChannel * 100 / 3);
+            first = 3;
         }
     }
     for (int i = first; i < 3; ++i) {

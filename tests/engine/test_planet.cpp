@@ -188,9 +188,9 @@ TEST(Planet, EveryKernelRendersTheSamePicture)
 
 TEST(Planet, TwoStatesGiveTheOneStatePictureLogAndProgress)
 {
-    // On two cores the blue pass runs on a second state (kept for the next
-    // render); the picture, the planes, the log and the progress are those of
-    // the passes one after another.
+    // On two cores the passes are shared with a second state (kept for the
+    // next render); the picture, the planes, the log, the progress and the
+    // state left behind are those of the passes one after another.
     PlanetPicture picture = uniform(200, 150, 0, 0, 0);
     for (std::size_t i = 0; i < picture.rgb.size(); ++i)
         picture.rgb[i] = std::uint8_t((i * 131) % 256);
@@ -219,6 +219,14 @@ TEST(Planet, TwoStatesGiveTheOneStatePictureLogAndProgress)
     }
     EXPECT_EQ(one.log, two.log);
     EXPECT_GE(one.log.size(), 3u);
+    // The state ends as the last pass, the red one, leaves it.
+    EXPECT_EQ(one.s->Wavelength, two.s->Wavelength);
+    EXPECT_EQ(one.s->WaveRms, two.s->WaveRms);
+    EXPECT_EQ(one.s->PupilRadius, two.s->PupilRadius);
+    EXPECT_EQ(one.s->PsfTotal, two.s->PsfTotal);
+    EXPECT_EQ(one.s->PsfMax, two.s->PsfMax);
+    EXPECT_EQ(0, std::memcmp(one.s->PupilRe.data(), two.s->PupilRe.data(), qm::kPlaneElements * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(one.s->ConvRe.data(), two.s->ConvRe.data(), qm::kPlaneElements * sizeof(float)));
     EXPECT_EQ(two.progress, (std::vector<int>{0, 33, 66, 100}));
     EXPECT_EQ(one.progress, two.progress);
 }
