@@ -244,12 +244,12 @@ void channelIntoRows(const SimState& s, const PlanetPicture& picture, int c, flo
         channelIntoRowsGeneric(picture, c, dst, stride, count);
 }
 
-// The same arithmetic without copies: the transforms read their sources where
-// they lie (the imaginary parts from ZeroPlane, the picture's columns only),
-// the totals are formed a row at a time, and the star is not drawn. The
-// channel (0 red, 1 green, 2 blue) goes straight from the picture into the
-// plane; count gets its sum of bytes.
-// The first half, which needs no picture: the star of the last synthesis
+// convolveFast (below) in three parts: the same arithmetic as the plain
+// routine without copies. The transforms read their sources where they lie
+// (the imaginary parts from ZeroPlane, the picture's columns only), the
+// totals are formed a row at a time, and the star is not drawn.
+
+// The first part, which needs no picture: the star of the last synthesis
 // made unit-sum and transformed into ConvRe / ConvIm.
 void starSpectrum(SimState& s)
 {
@@ -269,8 +269,9 @@ void starSpectrum(SimState& s)
     s.ConvIm.swap(s.SpecIm);
 }
 
-// The second half's start, which needs no star: the channel's transform in
-// SpecRe / SpecIm.
+// The second, which needs no star: the channel (0 red, 1 green, 2 blue)
+// straight from the picture into SpecRe, transformed; count gets its sum of
+// bytes.
 void pictureSpectrum(SimState& s, const PlanetPicture& picture, int channel, std::int64_t& count)
 {
     // The picture's columns oy .. oy + height - 1, widened to whole 16-column
@@ -291,8 +292,8 @@ void pictureSpectrum(SimState& s, const PlanetPicture& picture, int channel, std
     Fft2DFrom(s, s.SpecRe, s.ZeroPlane, oy, oy + picture.height - 1);
 }
 
-// The product of the two spectra transformed back: the blurred channel's
-// intensity in PsfImage.
+// The third: the product of the two spectra transformed back, the blurred
+// channel's intensity in PsfImage.
 void blurChannel(SimState& s)
 {
     multiplySpectra(s);

@@ -380,11 +380,6 @@ void writePerfectRow(SimState& s, int px, int c, const int spans[][2], int spanC
     }
 }
 
-// Step 10 over every row of the pupil. Each row is done in three sweeps: the
-// wavefront of every open sample, then its phase factor, then the stores and
-// statistics. Keeping the library calls out of the last sweep lets its running
-// sums stay in registers; the samples are still taken in order, so the sums are
-// unchanged.
 // exp(2 pi i W) as the pupil stores it.
 void phasor(double W, float& re, float& im)
 {
@@ -399,6 +394,14 @@ void phasor(double W, float& re, float& im)
     }
 }
 
+// Step 10 over every row of the pupil. Each row is done in three sweeps: the
+// wavefront of every open sample, then its phase factor, then the stores and
+// statistics. Keeping the library calls out of the last sweep lets its running
+// sums stay in registers; the samples are still taken in order, so the sums are
+// unchanged.
+// A wavefront of the radius alone without misalignment is worked out once for
+// the eight samples (+-m, +-i), (+-i, +-m): x * x + y * y has the same bits
+// at each, and coord[-k] = -coord[k] exactly.
 void writeSamples(SimState& s, const WavefrontTerms& terms, const Misalignment& mis, int R,
                   double o2, Sums& sums)
 {
