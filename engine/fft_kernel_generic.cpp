@@ -3,7 +3,9 @@
 namespace qm::fftkernel {
 namespace generic {
 #define QM_LANES 8
+#define QM_BROADCAST_TWIDDLES
 #include "engine/fft_kernel.inc"
+#undef QM_BROADCAST_TWIDDLES
 #undef QM_LANES
 } // namespace generic
 
